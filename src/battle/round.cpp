@@ -1,0 +1,69 @@
+#include "battle/round.hpp"
+
+#include "battle/blows.hpp"
+#include "battle/special_moves.hpp"
+#include "core/stats.hpp"
+
+namespace dusk {
+namespace {
+
+void printStatus(Game& game) {
+  Console& console = game.console;
+  console << "\nDUSK LYNX: \tHP:";
+  game.hero.printHp(console);
+  console << "\n\t\tMP:";
+  game.hero.printMp(console);
+  console.endLine();
+  console.endLine();
+  console << game.monster.name << ": \tHP:";
+  game.monster.printMonsterHp(console);
+  console.endLine();
+}
+
+// Running away always works, from bosses too, and never leaves a debt.
+Screen runAway(Game& game) {
+  game.console << "\nYOU RAN AWAY. LOST 100G\n";
+  game.hero.spendGold(100);
+  if (game.hero.gold < 0) game.hero.gold = 0;
+  game.console.pause();
+  return Screen::mainMenu;
+}
+
+}  // namespace
+
+Screen battleMenu(Game& game) {
+  printStatus(game);
+  game.console << "\n*****BATTLE*****\n1:ATTACK\n2:DEFEND\n3:MAGIC\n4:STATS\n5:ITEM\n6:RUN\n";
+  const auto choice = game.console.readChoice();
+  if (!choice) return Screen::battleMenu;
+  switch (*choice) {
+    case 1: heroBlow(game); return Screen::enemyTurn;
+    case 2: return Screen::enemyTurn;  // defending only gives up the action
+    case 3: return Screen::magicMenu;
+    case 4: showStats(game); return Screen::battleMenu;
+    case 5: return Screen::battleMenu;  // there are no items: the round starts again
+    default: return runAway(game);
+  }
+}
+
+Screen enemyTurn(Game& game) {
+  const Monster& monster = game.monster;
+  // The chance is drawn only for a monster that has a move.
+  const bool special =
+      monster.getMove() != 0 && randomInRange(game.generator, 1, 100) < monster.moveChance;
+  if (special) {
+    if (monsterSpecial(game) == MoveOutcome::instantDeath) return Screen::gameOver;
+  } else {
+    monsterAttack(game);
+  }
+  game.console.pause();
+  return Screen::checkBattleEnd;
+}
+
+Screen checkBattleEnd(Game& game) {
+  if (game.hero.hp <= 0) return Screen::gameOver;
+  if (game.monster.getHp() <= 0) return Screen::victory;
+  return Screen::battleMenu;
+}
+
+}  // namespace dusk

@@ -1,0 +1,92 @@
+#include "core/console.hpp"
+
+#include <charconv>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace dusk {
+namespace {
+
+using Traits = std::char_traits<char>;
+
+bool isBlank(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+Console::Console(std::istream& in, std::ostream& out)
+    : out_(out), input_(*in.rdbuf()), output_(*out.rdbuf()) {}
+
+std::optional<std::uint32_t> Console::readChoice() {
+  flush();
+  if (ended_) return std::nullopt;
+  int c = input_.sgetc();
+  while (isBlank(c)) c = input_.snextc();
+  if (Traits::eq_int_type(c, Traits::eof())) {
+    end();
+    return std::nullopt;
+  }
+  const bool negative = c == '-';
+  if (c == '-' || c == '+') c = input_.snextc();
+  if (!isDigit(c)) {
+    discardLine();
+    return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  for (; isDigit(c); c = input_.snextc()) {
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    if (value > UINT32_MAX) {
+      discardLine();
+      return std::nullopt;
+    }
+  }
+  const auto number = static_cast<std::uint32_t>(value);
+  return negative ? 0u - number : number;
+}
+
+void Console::pause() {
+  flush();
+  if (ended_) return;
+  if (Traits::eq_int_type(input_.sbumpc(), Traits::eof())) end();
+}
+
+void Console::discardLine() {
+  for (;;) {
+    const int c = input_.sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) {
+      end();
+      return;
+    }
+    if (c == '\n') return;
+  }
+}
+
+Console& Console::operator<<(std::string_view text) {
+  if (!ended_) output_.sputn(text.data(), static_cast<std::streamsize>(text.size()));
+  return *this;
+}
+
+Console& Console::operator<<(std::int32_t number) {
+  char digits[12];
+  const auto result = std::to_chars(digits, digits + sizeof digits, number);
+  return *this << std::string_view(digits, static_cast<std::size_t>(result.ptr - digits));
+}
+
+void Console::printValue(double value) {
+  if (!ended_) out_ << value;
+}
+
+void Console::endLine() {
+  *this << "\n";
+  flush();
+}
+
+void Console::flush() {
+  if (!ended_) output_.pubsync();
+}
+
+}  // namespace dusk

@@ -1,0 +1,54 @@
+#pragma once
+// The console: the game's one input and one output stream.
+//
+// Reading follows the game's menu convention: white space is skipped, one
+// sign may come (a minus wraps modulo 2^32, as unsigned extraction does), then
+// digits up to the first non-digit, which stays unread. A line with no number
+// on it, or a number above 4294967295, is not a number: the rest of that line
+// is thrown away (never stored, however long) and the caller shows its screen
+// again.
+//
+// When a read finds the input ended, the console is ended for good: every
+// later read comes back at once, and nothing more is printed, so the screen in
+// progress runs out quietly and the screen loop stops after it.
+//
+// Output goes through in large pieces; it is flushed at each end of line and
+// before every read, so a player always sees a whole screen before typing.
+// Both streams must outlive the console.
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string_view>
+
+namespace dusk {
+
+class Console {
+ public:
+  Console(std::istream& in, std::ostream& out);
+
+  // One menu number; nothing when the line held no number or the input ended.
+  std::optional<std::uint32_t> readChoice();
+  // Reads one character and throws it away (the player presses Enter).
+  void pause();
+  bool ended() const { return ended_; }
+
+  Console& operator<<(std::string_view text);
+  Console& operator<<(std::int32_t number);
+  // A sale value, in the output stream's default floating-point format.
+  void printValue(double value);
+  // A newline, then a flush.
+  void endLine();
+  void flush();
+
+ private:
+  void discardLine();
+  void end() { ended_ = true; }
+
+  std::ostream& out_;
+  std::streambuf& input_;
+  std::streambuf& output_;
+  bool ended_ = false;
+};
+
+}  // namespace dusk

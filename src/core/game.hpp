@@ -1,0 +1,64 @@
+#pragma once
+// The whole state of one run: the hero, the current opponent, the generator
+// and the console, plus the screens that hand over to each other.
+//
+// Every screen is a function `Screen name(Game&)`: it prints, reads at most one
+// menu number, changes the records and returns the screen that comes next.
+// Only the loop in play.cpp names them all and runs them, so no screen ever
+// calls another and a game of any length runs in the same memory.
+
+#include <iosfwd>
+
+#include "core/console.hpp"
+#include "core/random.hpp"
+#include "core/records.hpp"
+
+namespace dusk {
+
+struct Item;
+
+enum class Screen {
+  // start-up and the hub
+  newGame,
+  mainMenu,
+  // the town
+  shopsMenu,
+  inn,
+  weaponShop,
+  armourShop,
+  buyWeapon,
+  buyArmour,
+  sellWeapon,
+  sellArmour,
+  // choosing a fight
+  fightMenu,
+  forestList,
+  graveyardList,
+  cavesList,
+  castleList,
+  masterList,
+  // the battle
+  battleMenu,
+  magicMenu,
+  enemyTurn,
+  checkBattleEnd,
+  // the ends of a fight and of the story
+  victory,
+  ending,
+  showCredits,
+  gameOver,
+  quit,
+};
+
+struct Game {
+  Game(std::istream& in, std::ostream& out) : console(in, out) {}
+
+  Hero hero;
+  Monster monster;
+  Generator generator;
+  Console console;
+  // The item that a shop has put on the counter for buyWeapon or buyArmour.
+  const Item* offer = nullptr;
+};
+
+}  // namespace dusk

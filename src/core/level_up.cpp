@@ -1,0 +1,22 @@
+#include "core/level_up.hpp"
+
+namespace dusk {
+
+void levelUp(Game& game) {
+  Hero& hero = game.hero;
+  Generator& generator = game.generator;
+  do {
+    game.console << "\nLEVEL UP!\n";
+    hero.level += 1;
+    const std::int32_t level = hero.level;
+    // Four draws per level, always in this order.
+    hero.maxHp += randomInRange(generator, 10, 50) * level;
+    hero.maxMp += randomInRange(generator, level, level * 10);
+    hero.attack += randomInRange(generator, 1, 10) + level;
+    hero.defence += randomInRange(generator, 1, 5) + level;
+    hero.nextLevelExp += level * 100;
+    game.console.pause();
+  } while (hero.experience >= hero.nextLevelExp && hero.level <= 99);
+}
+
+}  // namespace dusk

@@ -1,0 +1,21 @@
+#pragma once
+// Plays one whole game on a pair of streams, from the title until the player
+// quits, the hero dies or the input ends. Returns the exit status (always 0:
+// a death is not a failure).
+
+#include <iosfwd>
+
+#include "core/game.hpp"
+
+namespace dusk {
+
+int play(std::istream& in, std::ostream& out);
+
+// Runs screens from `first` until the game ends; for tests that set a game up
+// by hand.
+void run(Game& game, Screen first);
+
+// Runs one screen and returns the next.
+Screen show(Game& game, Screen screen);
+
+}  // namespace dusk

@@ -1,0 +1,104 @@
+#include "core/records.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "core/console.hpp"
+
+namespace dusk {
+namespace {
+
+constexpr std::int32_t kHitCap = 9999;
+
+}  // namespace
+
+void Hero::printHp(Console& console) const { console << hp << "/" << maxHp; }
+
+void Hero::printMp(Console& console) const { console << mp << "/" << maxMp; }
+
+void Hero::setMaxHp(std::int32_t value) {
+  maxHp = value;
+  hp = maxHp;
+}
+
+void Hero::setMaxMp(std::int32_t value) {
+  maxMp = value;
+  mp = maxMp;
+}
+
+void Hero::equipWeapon(const char* name, std::int32_t bonus, std::int32_t price) {
+  weaponName = name;
+  weaponAttack = bonus;
+  weaponPrice = price;
+}
+
+void Hero::equipArmour(const char* name, std::int32_t bonus, std::int32_t price) {
+  armourName = name;
+  armourDefence = bonus;
+  armourPrice = price;
+}
+
+void Hero::addGold(std::int32_t amount) {
+  const std::int64_t sum = std::int64_t{gold} + amount;
+  gold = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+void Hero::restoreHero() {
+  hp = maxHp;
+  mp = maxMp;
+}
+
+void Hero::damageHero(std::int32_t amount) { hp -= std::min(amount, kHitCap); }
+
+void Hero::healHero(std::int32_t amount) {
+  hp += std::min(amount, kHitCap);
+  if (hp > maxHp) hp = maxHp;
+}
+
+void Monster::setUpMonster(const char* newName, std::int32_t newMaxHp, std::int32_t newAttack,
+                           std::int32_t newDefence, std::int32_t newExperience,
+                           std::int32_t newGold, std::int32_t newMove, std::int32_t newMoveChance) {
+  name = newName;
+  maxHp = newMaxHp;
+  hp = newMaxHp;
+  attack = newAttack;
+  defence = newDefence;
+  experience = newExperience;
+  gold = newGold;
+  move = newMove;
+  moveChance = newMoveChance;
+}
+
+void Monster::printMonsterHp(Console& console) const { console << hp << "/" << maxHp; }
+
+void Monster::damageMonster(std::int32_t amount, Console& console) {
+  const std::int32_t hit = std::min(amount, kHitCap);
+  hp -= std::max(hit - defence, 1);
+  console << "\nYOU DAMAGED: " << hit;
+  console.endLine();
+}
+
+void Monster::healMonster(std::int32_t amount) {
+  hp += std::min(amount, kHitCap);
+  if (hp > maxHp) hp = maxHp;
+}
+
+void clampHeroStats(Hero& hero) {
+  // Once the final boss has fallen, maximum hit points have no upper limit.
+  if (hero.maxHp > 9999 && hero.progress != 999) hero.maxHp = 9999;
+  if (hero.hp > hero.maxHp) hero.hp = hero.maxHp;
+  if (hero.maxMp > 9999) hero.maxMp = 9999;
+  if (hero.mp > hero.maxMp) hero.mp = hero.maxMp;
+  if (hero.mp < 0) hero.mp = 0;
+  // Base values only: the weapon and armour bonuses come on top.
+  if (hero.attack > 999) hero.attack = 999;
+  if (hero.defence > 999) hero.defence = 999;
+  if (hero.level > 99) {
+    hero.level = 100;
+    hero.nextLevelExp = 9999999;
+  }
+  if (hero.experience > 9999999) hero.experience = 9999999;
+}
+
+}  // namespace dusk

@@ -1,0 +1,81 @@
+#pragma once
+// The two records that hold a whole game: the hero and the current opponent.
+// Names are references to constant texts owned by the program (the shop and
+// monster catalogues, kUnarmed, kOldClothes); the records never copy or free
+// them, and the shops and the victory screen compare them by address.
+
+#include <cstdint>
+
+namespace dusk {
+
+class Console;
+
+inline constexpr char kUnarmed[] = "UNARMED";
+inline constexpr char kOldClothes[] = "OLD CLOTHES";
+
+struct Hero {
+  std::int32_t hp = 0;
+  std::int32_t maxHp = 0;
+  std::int32_t mp = 0;
+  std::int32_t maxMp = 0;
+  std::int32_t attack = 0;
+  std::int32_t defence = 0;
+  const char* weaponName = nullptr;
+  std::int32_t weaponAttack = 0;
+  const char* armourName = nullptr;
+  std::int32_t armourDefence = 0;
+  std::int32_t gold = 0;
+  std::int32_t level = 0;
+  std::int32_t experience = 0;
+  std::int32_t nextLevelExp = 0;
+  std::int32_t weaponPrice = 0;
+  std::int32_t armourPrice = 0;
+  std::int16_t progress = 0;  // 0 to 4 as the bosses fall, 999 once the story is over
+
+  void printHp(Console& console) const;
+  void printMp(Console& console) const;
+  void setMaxHp(std::int32_t value);
+  void setMaxMp(std::int32_t value);
+  void setAttack(std::int32_t value) { attack = value; }
+  void setDefence(std::int32_t value) { defence = value; }
+  void equipWeapon(const char* name, std::int32_t bonus, std::int32_t price);
+  void equipArmour(const char* name, std::int32_t bonus, std::int32_t price);
+  std::int32_t totalAttack() const { return attack + weaponAttack; }
+  std::int32_t totalDefence() const { return defence + armourDefence; }
+  // Stops at the largest 32-bit purse instead of wrapping to a negative one.
+  void addGold(std::int32_t amount);
+  // No check: the inn tests the purse first, and running away mends a negative one.
+  void spendGold(std::int32_t amount) { gold -= amount; }
+  void addExperience(std::int32_t amount) { experience += amount; }
+  void restoreHero();
+  // A single hit or heal counts for at most 9999; hp has no lower limit.
+  void damageHero(std::int32_t amount);
+  void healHero(std::int32_t amount);
+};
+
+struct Monster {
+  std::int32_t maxHp = 0;
+  std::int32_t hp = 0;
+  std::int32_t attack = 0;
+  std::int32_t defence = 0;
+  std::int32_t experience = 0;
+  std::int32_t gold = 0;
+  std::int32_t move = 0;  // special move, 0 for none
+  const char* name = nullptr;
+  std::int32_t moveChance = 0;
+
+  void setUpMonster(const char* name, std::int32_t maxHp, std::int32_t attack, std::int32_t defence,
+                    std::int32_t experience, std::int32_t gold, std::int32_t move,
+                    std::int32_t moveChance);
+  void printMonsterHp(Console& console) const;
+  // Prints the hit before the monster's defence is taken off; the loss is at least 1.
+  void damageMonster(std::int32_t amount, Console& console);
+  void healMonster(std::int32_t amount);
+  std::int32_t getHp() const { return hp; }
+  std::int32_t getMove() const { return move; }
+};
+
+// The hero's limits, applied each time the main menu is shown and nowhere else.
+void clampHeroStats(Hero& hero);
+
+}  // namespace dusk

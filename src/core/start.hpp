@@ -1,0 +1,17 @@
+#pragma once
+// The front door and the hub: a new game with its title and introduction, and
+// the main menu that every other screen comes back to.
+
+#include "core/game.hpp"
+
+namespace dusk {
+
+// Sets the hero up from scratch (keeping its experience), shows the title and
+// the introduction with their three waits.
+Screen newGame(Game& game);
+// The six lines of the title; the program's very first output.
+void showTitle(Console& console);
+// OPTIONS: the only place where the hero's limits are applied.
+Screen mainMenu(Game& game);
+
+}  // namespace dusk

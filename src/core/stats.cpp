@@ -1,0 +1,23 @@
+#include "core/stats.hpp"
+
+namespace dusk {
+
+void showStats(Game& game) {
+  const Hero& hero = game.hero;
+  Console& console = game.console;
+  console << "\n\nDUSK LYNX : STATISTICS"
+          << "\n----------------------"
+          << "\nLEVEL: " << hero.level << "\tGOLD: " << hero.gold
+          << "\nEXPERIENCE: " << hero.experience << "/" << hero.nextLevelExp << "\nHEALTH: ";
+  hero.printHp(console);
+  console << "\nMANA  : ";
+  hero.printMp(console);
+  console << "\nATTACK: " << hero.totalAttack()  //
+          << "\nDEFNCE: " << hero.totalDefence() << "\nWEAPON: " << hero.weaponName
+          << "\nARMOUR: " << hero.armourName;
+  console.endLine();
+  console.endLine();
+  console.pause();
+}
+
+}  // namespace dusk

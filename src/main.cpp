@@ -1,0 +1,13 @@
+// DUSK LYNX: a role-playing game played in the console. Every run is a new
+// game; there are no options, no files and no saved games.
+
+#include <iostream>
+
+#include "core/play.hpp"
+
+int main() {
+  // The game keeps its own output buffer and flushes it at each line end and
+  // before each read.
+  std::ios::sync_with_stdio(false);
+  return dusk::play(std::cin, std::cout);
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The monster catalogue: 21 distinct opponents behind 24 menu slots. The
+// CASTLE list repeats the three area bosses; its slots refer to the very same
+// rows, so the victory screen recognises a boss wherever it was fought.
+
+#include <cstdint>
+#include <span>
+
+#include "core/records.hpp"
+
+namespace dusk {
+
+struct Opponent {
+  const char* name;  // as printed in battle; WOLF, GNOLL and BAT end in a tab
+  std::int32_t maxHp;
+  std::int32_t attack;
+  std::int32_t defence;
+  std::int32_t experience;
+  bool perLevel;  // experience is divided by the hero's level
+  std::int32_t gold;
+  std::int32_t move;
+  std::int32_t moveChance;
+};
+
+// The bosses that move the story on.
+extern const Opponent kLordOchu;
+extern const Opponent kDurahan;
+extern const Opponent kBlackDragon;
+extern const Opponent kRedDragon;
+extern const Opponent kSorvaneTellick;
+extern const Opponent kUltimaWeapon;
+
+// The FIGHT WHO lists, menu number 1 first.
+std::span<const Opponent* const> forestOpponents();
+std::span<const Opponent* const> graveyardOpponents();
+std::span<const Opponent* const> cavesOpponents();
+// Slots 1 to 4 of the CASTLE; slot 5, at 999 only, is kUltimaWeapon.
+std::span<const Opponent* const> castleOpponents();
+
+// Fills the monster from a row; `level` divides the experience where the row says so.
+void setUpOpponent(Monster& monster, const Opponent& opponent, std::int32_t level);
+
+}  // namespace dusk

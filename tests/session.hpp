@@ -1,0 +1,71 @@
+#pragma once
+// Test helpers: a game played in-process from a string of input.
+
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "core/game.hpp"
+#include "core/play.hpp"
+
+namespace dusk::test {
+
+// A whole game from the title, as a player would type it.
+struct Played {
+  std::string output;
+  int status;
+};
+
+inline Played playGame(std::string_view input) {
+  std::istringstream in{std::string(input)};
+  std::ostringstream out;
+  const int status = play(in, out);
+  return {out.str(), status};
+}
+
+// A game whose records a test sets up by hand before running a screen.
+class Session {
+ public:
+  explicit Session(std::string_view input = "") : in_(std::string(input)), game(in_, out_) {}
+
+  // Runs screens from `first` until the game ends (quit, death or end of input).
+  std::string runFrom(Screen first) {
+    run(game, first);
+    return takeOutput();
+  }
+  // Runs exactly one screen and returns the screen it hands over to.
+  Screen step(Screen screen) { return show(game, screen); }
+  std::string takeOutput() {
+    game.console.flush();
+    std::string text = out_.str();
+    out_.str("");
+    return text;
+  }
+  // What is left of the input.
+  std::string unread() {
+    std::string rest;
+    std::getline(in_, rest, '\0');
+    return rest;
+  }
+
+ private:
+  std::istringstream in_;
+  std::ostringstream out_;
+
+ public:
+  Game game;
+};
+
+// The texts that open every game: the title and the introduction.
+inline constexpr std::string_view kTitle =
+    "*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\nV1.6\nCREATED BY:\n     DUSK LYNX\n";
+inline constexpr std::string_view kIntroduction =
+    "\nDUSK LYNX, THE ADVENTURER, WAS CALLED UPON BY FATE\n"
+    "TO RID THE VILLAGE OF JETEK FROM A CURSE.\n"
+    "HE SETS OUT ON HIS EPIC QUEST... WHAT DANGERS AWAIT HIM?\n(YOU SHOULD BUY A SWORD)\n";
+inline constexpr std::string_view kMainMenu = "\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n";
+
+// Puts a hero in the state a new game leaves it, without printing anything.
+void setUpNewHero(Hero& hero);
+
+}  // namespace dusk::test
