@@ -1,0 +1,3 @@
+#!/usr/bin/env bash
+# Filled in by the bench work.
+echo "(no bench step yet)"
