@@ -1,0 +1,71 @@
+// Whole games played in-process, as fast as the screens and the console go when
+// printing costs nothing: a long battle of ITEM choices, and the main menu
+// shown again and again. One item is one menu input of the repeated part.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "core/play.hpp"
+
+namespace {
+
+// Takes every character and keeps none, as /dev/null does.
+class DiscardBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+// Hands out a prepared script in place, so that no copy of it is timed.
+class ScriptBuffer : public std::streambuf {
+ public:
+  explicit ScriptBuffer(std::string& script) {
+    setg(script.data(), script.data(), script.data() + script.size());
+  }
+};
+
+// The title's three waits, then `opening`, then `input` repeated `count` times;
+// the game ends where the script ends.
+std::string script(const char* opening, const char* input, std::int64_t count) {
+  std::string text = std::string("\n\n\n") + opening;
+  for (std::int64_t i = 0; i < count; ++i) text += input;
+  return text;
+}
+
+void playScript(benchmark::State& state, std::string text) {
+  DiscardBuffer discard;
+  std::ostream out(&discard);
+  for (auto _ : state) {
+    ScriptBuffer input(text);
+    std::istream in(&input);
+    const int status = dusk::play(in, out);
+    benchmark::DoNotOptimize(status);
+    // A game that ended early would make every figure a lie.
+    if (status != 0 || input.in_avail() != 0) {
+      state.SkipWithError("the game stopped before the end of its input");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// BATTLE, FOREST, GOBLIN, then ITEM over and over: the status header and the
+// BATTLE menu each time, and the monster never acts.
+void longBattle(benchmark::State& state) {
+  playScript(state, script("1\n1\n1\n", "5\n", state.range(0)));
+}
+
+// 0 at the main menu shows the menu again.
+void mainMenuLoop(benchmark::State& state) { playScript(state, script("", "0\n", state.range(0))); }
+
+}  // namespace
+
+BENCHMARK(longBattle)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(mainMenuLoop)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
