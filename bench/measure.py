@@ -99,8 +99,12 @@ def trace_writes(game, script, work):
     return count, chunks
 
 
-def measure(session, size, game, floor, repeats, work):
+def prepare(session, size, game, work):
+    """Plays a session once for its output, its writes and its memory; returns
+    the row of figures and the files that the timing needs."""
     name, opening, repeated, flush_points = session
+    work = os.path.join(work, f"{name}-{size}")
+    os.mkdir(work)
     script = os.path.join(work, f"{name}.in")
     with open(script, "w") as out:
         out.write("\n\n\n" + opening + repeated * size)
@@ -116,6 +120,7 @@ def measure(session, size, game, floor, repeats, work):
            "peak KiB": peak_memory_kib(game, script)}
 
     traced = trace_writes(game, script, work)
+    chunk_file = None
     if traced:
         count, chunks = traced
         if sum(chunks) != output_size:
@@ -128,22 +133,24 @@ def measure(session, size, game, floor, repeats, work):
             chunks.byteswap()
         with open(chunk_file, "wb") as out:
             chunks.tofile(out)
+    return row, (script, output, chunk_file)
 
-        game_times, floor_times = [], []
-        for _ in range(repeats):
-            game_times.append(run_timed([game], script))
-            floor_times.append(run_timed([floor, output, chunk_file], script))
-        game_cpu = statistics.median(t[0] for t in game_times)
-        floor_cpu = statistics.median(t[0] for t in floor_times)
-        game_wall = statistics.median(t[1] for t in game_times)
-        floor_wall = statistics.median(t[1] for t in floor_times)
-        row.update({"game cpu": game_cpu, "floor cpu": floor_cpu,
-                    "game wall": game_wall, "floor wall": floor_wall,
-                    "cpu ratio": game_cpu / floor_cpu if floor_cpu else None,
-                    "wall ratio": game_wall / floor_wall if floor_wall else None})
-    for path in os.listdir(work):
-        os.remove(os.path.join(work, path))
-    return row
+
+def time_against_floor(row, files, game, floor, repeats):
+    """The game and the floor, one after the other, `repeats` times; medians."""
+    script, output, chunk_file = files
+    game_times, floor_times = [], []
+    for _ in range(repeats):
+        game_times.append(run_timed([game], script))
+        floor_times.append(run_timed([floor, output, chunk_file], script))
+    game_cpu = statistics.median(t[0] for t in game_times)
+    floor_cpu = statistics.median(t[0] for t in floor_times)
+    game_wall = statistics.median(t[1] for t in game_times)
+    floor_wall = statistics.median(t[1] for t in floor_times)
+    row.update({"game cpu": game_cpu, "floor cpu": floor_cpu,
+                "game wall": game_wall, "floor wall": floor_wall,
+                "cpu ratio": game_cpu / floor_cpu if floor_cpu else None,
+                "wall ratio": game_wall / floor_wall if floor_wall else None})
 
 
 def show(rows):
@@ -212,13 +219,18 @@ def main():
     with open("/proc/cpuinfo") as info:
         model = next((line.split(":", 1)[1].strip() for line in info
                       if line.startswith("model name")), "unknown")
-    print(f"machine: {os.cpu_count()} cpus, {model}; load {os.getloadavg()[0]:.2f}")
+    print(f"machine: {os.cpu_count()} cpus, {model}")
 
     rows = []
     with tempfile.TemporaryDirectory(prefix="dusk-measure-") as work:
-        for session in SESSIONS:
-            for size in sizes:
-                rows.append(measure(session, size, game, floor, options.repeats, work))
+        # The slow tracing first, so that the timings come close together.
+        prepared = [prepare(session, size, game, work) for session in SESSIONS for size in sizes]
+        print(f"timing against the write floor; load {os.getloadavg()[0]:.2f}")
+        for row, files in prepared:
+            if files[2]:
+                time_against_floor(row, files, game, floor, options.repeats)
+            rows.append(row)
+        print(f"done; load {os.getloadavg()[0]:.2f}")
     print()
     show(rows)
     print()

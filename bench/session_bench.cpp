@@ -9,16 +9,26 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 #include "core/play.hpp"
 
 namespace {
 
-// Takes every character and keeps none, as /dev/null does.
+// Takes every character and keeps none, as /dev/null does; only counts them.
 class DiscardBuffer : public std::streambuf {
+ public:
+  std::int64_t taken = 0;
+
  protected:
-  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+  int_type overflow(int_type c) override {
+    ++taken;
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char*, std::streamsize count) override {
+    taken += count;
+    return count;
+  }
 };
 
 // Hands out a prepared script in place, so that no copy of it is timed.
@@ -37,7 +47,9 @@ std::string script(const char* opening, const char* input, std::int64_t count) {
   return text;
 }
 
-void playScript(benchmark::State& state, std::string text) {
+// Plays the script over and over. Each repeated input must print at least
+// `screen` (the screen that it shows again), or the session is not the one meant.
+void playScript(benchmark::State& state, std::string text, std::string_view screen) {
   DiscardBuffer discard;
   std::ostream out(&discard);
   for (auto _ : state) {
@@ -51,17 +63,25 @@ void playScript(benchmark::State& state, std::string text) {
       break;
     }
   }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+  const std::int64_t inputs = state.iterations() * state.range(0);
+  state.SetItemsProcessed(inputs);
+  if (inputs > 0 && discard.taken / inputs < static_cast<std::int64_t>(screen.size())) {
+    state.SkipWithError("the repeated input does not show its screen again");
+  }
 }
 
 // BATTLE, FOREST, GOBLIN, then ITEM over and over: the status header and the
 // BATTLE menu each time, and the monster never acts.
 void longBattle(benchmark::State& state) {
-  playScript(state, script("1\n1\n1\n", "5\n", state.range(0)));
+  playScript(state, script("1\n1\n1\n", "5\n", state.range(0)),
+             "\n*****BATTLE*****\n1:ATTACK\n2:DEFEND\n3:MAGIC\n4:STATS\n5:ITEM\n6:RUN\n");
 }
 
 // 0 at the main menu shows the menu again.
-void mainMenuLoop(benchmark::State& state) { playScript(state, script("", "0\n", state.range(0))); }
+void mainMenuLoop(benchmark::State& state) {
+  playScript(state, script("", "0\n", state.range(0)),
+             "\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n");
+}
 
 }  // namespace
 
