@@ -1,6 +1,7 @@
 #pragma once
 // Test helpers: a game played in-process from a string of input.
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -67,5 +68,16 @@ inline constexpr std::string_view kMainMenu = "\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n
 
 // Puts a hero in the state a new game leaves it, without printing anything.
 void setUpNewHero(Hero& hero);
+
+// Our own copy of the generator's formula, started where every game starts: it
+// foretells the game's draws, so a test also checks the order they are made in.
+class Predictor {
+ public:
+  std::int32_t next();
+  std::int32_t inRange(std::int32_t low, std::int32_t high);
+
+ private:
+  std::uint32_t state_ = 1;
+};
 
 }  // namespace dusk::test
