@@ -8,6 +8,7 @@
 
 #include "core/game.hpp"
 #include "core/play.hpp"
+#include "core/start.hpp"
 
 namespace dusk::test {
 
@@ -65,9 +66,6 @@ inline constexpr std::string_view kIntroduction =
     "TO RID THE VILLAGE OF JETEK FROM A CURSE.\n"
     "HE SETS OUT ON HIS EPIC QUEST... WHAT DANGERS AWAIT HIM?\n(YOU SHOULD BUY A SWORD)\n";
 inline constexpr std::string_view kMainMenu = "\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n";
-
-// Puts a hero in the state a new game leaves it, without printing anything.
-void setUpNewHero(Hero& hero);
 
 // Our own copy of the generator's formula, started where every game starts: it
 // foretells the game's draws, so a test also checks the order they are made in.

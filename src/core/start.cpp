@@ -4,8 +4,7 @@
 
 namespace dusk {
 
-Screen newGame(Game& game) {
-  Hero& hero = game.hero;
+void setUpNewHero(Hero& hero) {
   hero.level = 1;
   hero.gold = 50;
   hero.nextLevelExp = 100;
@@ -17,7 +16,10 @@ Screen newGame(Game& game) {
   hero.equipArmour(kOldClothes, 0, 0);
   hero.progress = 0;
   // Experience is kept: a hero who starts again climbs back on its first victory.
+}
 
+Screen newGame(Game& game) {
+  setUpNewHero(game.hero);
   Console& console = game.console;
   showTitle(console);
   console.pause();

@@ -9,6 +9,8 @@ namespace dusk {
 // Sets the hero up from scratch (keeping its experience), shows the title and
 // the introduction with their three waits.
 Screen newGame(Game& game);
+// The hero's starting values; everything but the experience.
+void setUpNewHero(Hero& hero);
 // The six lines of the title; the program's very first output.
 void showTitle(Console& console);
 // OPTIONS: the only place where the hero's limits are applied.
