@@ -23,9 +23,12 @@ fi
 game=$(cd "$(dirname "$game")" && pwd)/$(basename "$game")
 
 socket="dusk-terminal-$$-$RANDOM"
+socket_path=
 work=$(mktemp -d)
 cleanup() {
   tmux -L "$socket" kill-server 2>/dev/null || true
+  # The server leaves its socket behind.
+  [[ -z $socket_path ]] || rm -f "$socket_path"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -242,6 +245,7 @@ won() {
 step_name="shell"
 t -f "$work/tmux.conf" new-session -d -s game -x 160 -y 50 \
   env -i HOME="$work" HISTFILE= PATH=/usr/bin:/bin TERM=screen PS1="$prompt " bash --norc --noprofile
+socket_path=$(t display -p '#{socket_path}')
 shell_pid=$(t display -p -t game '#{pane_pid}')
 expect_text "$prompt"
 
