@@ -1,7 +1,7 @@
 #include "battle/round.hpp"
 
 #include "battle/blows.hpp"
-#include "battle/special_moves.hpp"
+#include "battle/monster_moves.hpp"
 #include "core/stats.hpp"
 
 namespace dusk {

@@ -1,4 +1,4 @@
-#include "battle/special_moves.hpp"
+#include "battle/monster_moves.hpp"
 
 #include "battle/blows.hpp"
 
