@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/play.hpp"
+#include "play.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <streambuf>
 #include <string>
 
-#include "core/play.hpp"
+#include "play.hpp"
 
 namespace {
 

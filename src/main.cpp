@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "core/play.hpp"
+#include "play.hpp"
 
 int main() {
   // The game keeps its own output buffer and flushes it at each line end and

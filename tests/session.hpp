@@ -7,8 +7,9 @@
 #include <string_view>
 
 #include "core/game.hpp"
-#include "core/play.hpp"
-#include "core/start.hpp"
+#include "core/version.hpp"
+#include "hub/new_game.hpp"
+#include "play.hpp"
 
 namespace dusk::test {
 
@@ -59,8 +60,10 @@ class Session {
 };
 
 // The texts that open every game: the title and the introduction.
-inline constexpr std::string_view kTitle =
-    "*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\nV1.6\nCREATED BY:\n     DUSK LYNX\n";
+// The version line shows the project's version ("V1.6" while it is 1.6).
+inline const std::string kTitle =
+    std::string("*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\nV") + kVersion +
+    "\nCREATED BY:\n     DUSK LYNX\n";
 inline constexpr std::string_view kIntroduction =
     "\nDUSK LYNX, THE ADVENTURER, WAS CALLED UPON BY FATE\n"
     "TO RID THE VILLAGE OF JETEK FROM A CURSE.\n"

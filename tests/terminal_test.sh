@@ -6,7 +6,7 @@
 # line end), which waits need the player and which do not, and that QUIT hands
 # the terminal back to the shell with status 0.
 #
-#   tests/terminal_test.sh GAME
+#   tests/terminal_test.sh GAME VERSION
 #
 # Exits 0 when all is well, 1 on a failure, 77 (skipped) where tmux is missing.
 # Every wait is a poll of at most five seconds; the tmux server runs on a socket
@@ -14,7 +14,8 @@
 
 set -euo pipefail
 
-game=${1:?usage: terminal_test.sh GAME}
+game=${1:?usage: terminal_test.sh GAME VERSION}
+version=${2:?usage: terminal_test.sh GAME VERSION}
 if ! command -v tmux >/dev/null; then
   echo "SKIP: tmux is not installed, so the game cannot be tried in a terminal"
   exit 77
@@ -251,7 +252,7 @@ expect_text "$prompt"
 
 step_name="title"
 type_line "$(printf '%q' "$game")"
-expect_block "*THE ADVENTURES*" "*******OF*******" "***DUSK  LYNX***" "V1.6" "CREATED BY:" \
+expect_block "*THE ADVENTURES*" "*******OF*******" "***DUSK  LYNX***" "V$version" "CREATED BY:" \
   "     DUSK LYNX"
 poll find_game || fail "the game did not start"
 expect_wait

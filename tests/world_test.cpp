@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "core/level_up.hpp"
+#include "hub/level_up.hpp"
 #include "session.hpp"
 
 namespace dusk::test {

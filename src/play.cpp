@@ -1,13 +1,14 @@
-#include "core/play.hpp"
+#include "play.hpp"
 
 #include "battle/magic.hpp"
 #include "battle/round.hpp"
-#include "core/endings.hpp"
-#include "core/start.hpp"
-#include "town/shops.hpp"
-#include "town/trade.hpp"
+#include "hub/game_over_and_credits.hpp"
+#include "hub/main_menu.hpp"
+#include "hub/new_game.hpp"
+#include "town/shops_menu_and_inn.hpp"
+#include "town/weapon_and_armour_shops.hpp"
 #include "world/fight_menu.hpp"
-#include "world/victory.hpp"
+#include "world/victory_and_ending.hpp"
 
 namespace dusk {
 

@@ -1,4 +1,4 @@
-#include "core/stats.hpp"
+#include "hub/stats.hpp"
 
 namespace dusk {
 

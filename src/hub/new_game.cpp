@@ -1,6 +1,6 @@
-#include "core/start.hpp"
+#include "hub/new_game.hpp"
 
-#include "core/stats.hpp"
+#include "core/version.hpp"
 
 namespace dusk {
 
@@ -36,25 +36,11 @@ void showTitle(Console& console) {
   console << "*THE ADVENTURES*\n"
              "*******OF*******\n"
              "***DUSK  LYNX***\n"
-             "V1.6";
+             "V"
+          << kVersion;
   console.endLine();
   console << "CREATED BY:\n"
              "     DUSK LYNX\n";
-}
-
-Screen mainMenu(Game& game) {
-  clampHeroStats(game.hero);
-  game.console << "\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n";
-  const auto choice = game.console.readChoice();
-  if (!choice) return Screen::mainMenu;
-  switch (*choice) {
-    case 1: return Screen::fightMenu;
-    case 2: return Screen::shopsMenu;
-    case 3: showStats(game); return Screen::mainMenu;
-    case 4: return Screen::quit;
-    case 5: return Screen::newGame;  // not on the menu: starts the game again
-    default: return Screen::mainMenu;
-  }
 }
 
 }  // namespace dusk

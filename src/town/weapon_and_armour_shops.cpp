@@ -1,4 +1,4 @@
-#include "town/trade.hpp"
+#include "town/weapon_and_armour_shops.hpp"
 
 #include <cmath>
 #include <span>

@@ -1,6 +1,5 @@
 #pragma once
-// The front door and the hub: a new game with its title and introduction, and
-// the main menu that every other screen comes back to.
+// The front door: a new game with its title and introduction.
 
 #include "core/game.hpp"
 
@@ -13,7 +12,5 @@ Screen newGame(Game& game);
 void setUpNewHero(Hero& hero);
 // The six lines of the title; the program's very first output.
 void showTitle(Console& console);
-// OPTIONS: the only place where the hero's limits are applied.
-Screen mainMenu(Game& game);
 
 }  // namespace dusk

@@ -1,4 +1,4 @@
-#include "core/endings.hpp"
+#include "hub/game_over_and_credits.hpp"
 
 #include <string_view>
 

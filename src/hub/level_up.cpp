@@ -1,4 +1,4 @@
-#include "core/level_up.hpp"
+#include "hub/level_up.hpp"
 
 namespace dusk {
 

@@ -1,8 +1,8 @@
-#include "world/victory.hpp"
+#include "world/victory_and_ending.hpp"
 
 #include <string_view>
 
-#include "core/level_up.hpp"
+#include "hub/level_up.hpp"
 #include "world/opponents.hpp"
 
 namespace dusk {

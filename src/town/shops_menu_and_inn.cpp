@@ -1,4 +1,4 @@
-#include "town/shops.hpp"
+#include "town/shops_menu_and_inn.hpp"
 
 namespace dusk {
 namespace {
