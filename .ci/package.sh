@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a Release build without the tests, checks what
-# it holds and its manual page, unpacks it into a scratch root and plays a
-# short scripted game with the installed binary; then tries `cmake --install`
-# into a staging folder. Run from the repository's root.
-# DUSK_PACKAGE_BUILD names another build folder (default build/package).
+# Builds the Debian package as the README says (the release preset, then cpack),
+# has lintian check it, checks what it holds and its manual page, unpacks it
+# into a scratch root and plays a short scripted game with the installed
+# binary; makes it again from a Release build with the tests on and checks that
+# it is the same; then tries `cmake --install` into a staging folder. Run from
+# the repository's root.
 set -euo pipefail
 
-build=${DUSK_PACKAGE_BUILD:-build/package}
+build=build/release
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 fail() { echo "package: $*" >&2; exit 1; }
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DDUSK_TESTS=OFF -DDUSK_WERROR=ON
-cmake --build "$build" -j 2
+cmake --preset release
+cmake --build --preset release
 rm -f "$build"/dusk-lynx_*.deb
 (cd "$build" && cpack -G DEB)
 
-debs=("$build"/dusk-lynx_1.6_*.deb)
-[[ -f ${debs[0]} ]] || fail "no dusk-lynx_1.6_*.deb in $build"
+# The version is written only in CMakeLists.txt; the build knows it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[[ -n $version ]] || fail "no project version in $build/CMakeCache.txt"
+debs=("$build"/dusk-lynx_"$version"_*.deb)
+[[ -f ${debs[0]} ]] || fail "no dusk-lynx_${version}_*.deb in $build"
 ((${#debs[@]} == 1)) || fail "more than one package: ${debs[*]}"
 deb=${debs[0]}
 echo "== $deb"
@@ -29,8 +33,9 @@ echo "== $deb"
 dpkg-deb -c "$deb" >"$scratch/listing"
 dpkg-deb -I "$deb" >"$scratch/info"
 awk '{print $NF}' "$scratch/listing" >"$scratch/contents"
-for path in ./usr/games/dusk-lynx ./usr/share/man/man6/dusk-lynx.6 \
-            ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/copyright; do
+for path in ./usr/games/dusk-lynx ./usr/share/man/man6/dusk-lynx.6.gz \
+            ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/copyright \
+            ./usr/share/doc/dusk-lynx/changelog.gz ./usr/share/lintian/overrides/dusk-lynx; do
   grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
 done
 grep -q '^-rwxr-xr-x .* ./usr/games/dusk-lynx$' "$scratch/listing" ||
@@ -39,23 +44,38 @@ grep -q '^-rwxr-xr-x .* ./usr/games/dusk-lynx$' "$scratch/listing" ||
 # Its control fields.
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == dusk-lynx ]] || fail "Package: $(field Package)"
-[[ $(field Version) == 1.6 ]] || fail "Version: $(field Version)"
+[[ $(field Version) == "$version" ]] || fail "Version: $(field Version)"
 [[ $(field Section) == games ]] || fail "Section: $(field Section)"
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ $(field Depends) == *libc6* ]] || fail "Depends: '$(field Depends)' (no libc6)"
 grep -q '^ Depends: ' "$scratch/info" || fail "no Depends line"
 grep -q '^ Description: ' "$scratch/info" || fail "no Description"
 
-# The manual page: groff prints nothing at all when it has no complaint.
-groff -ww -man -z man/dusk-lynx.6 >"$scratch/groff.out" 2>&1
-[[ ! -s $scratch/groff.out ]] || { cat "$scratch/groff.out"; fail "groff warns about the manual page"; }
+# Debian's own checks: no error and no warning, and no note on hardening.
+lintian --info --fail-on error,warning "$deb" | tee "$scratch/lintian"
+! grep -q 'hardening' "$scratch/lintian" || fail "lintian notes a missing hardening feature"
 
-# The installed game plays: title, introduction, main menu, statistics, quit.
+# The manual page and the changelog carry the version; groff prints nothing at
+# all when it has no complaint.
 root=$scratch/root
 dpkg -x "$deb" "$root"
+zcat "$root/usr/share/man/man6/dusk-lynx.6.gz" >"$scratch/dusk-lynx.6"
+grep -q "^\.TH DUSK-LYNX 6 .*\"dusk-lynx $version\"" "$scratch/dusk-lynx.6" ||
+  fail "the manual page does not name version $version"
+groff -ww -man -z "$scratch/dusk-lynx.6" >"$scratch/groff.out" 2>&1
+[[ ! -s $scratch/groff.out ]] || { cat "$scratch/groff.out"; fail "groff warns about the manual page"; }
+# A new version wants its section in CHANGELOG.md before it is released; until
+# then the package is still made, and this says so.
+zcat "$root/usr/share/doc/dusk-lynx/changelog.gz" >"$scratch/changelog"
+grep -q '^dusk-lynx (.*) unstable; urgency=medium$' "$scratch/changelog" ||
+  fail "the package's changelog is not in Debian's form"
+head -n 1 "$scratch/changelog" | grep -qF "dusk-lynx ($version) " ||
+  echo "package: WARNING: CHANGELOG.md has no section for $version yet" >&2
+
+# The installed game plays: title, introduction, main menu, statistics, quit.
 menu='\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n'
 {
-  printf '*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\nV1.6\nCREATED BY:\n     DUSK LYNX\n'
+  printf '*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\nV%s\nCREATED BY:\n     DUSK LYNX\n' "$version"
   printf '\nDUSK LYNX, THE ADVENTURER, WAS CALLED UPON BY FATE\nTO RID THE VILLAGE OF JETEK FROM A CURSE.\n'
   printf 'HE SETS OUT ON HIS EPIC QUEST... WHAT DANGERS AWAIT HIM?\n(YOU SHOULD BUY A SWORD)\n'
   printf %b "$menu"
@@ -70,10 +90,22 @@ printf '\n\n\n3\n\n4\n' | "$root/usr/games/dusk-lynx" >"$scratch/actual" || stat
 cmp "$scratch/expected" "$scratch/actual" ||
   { diff <(cat -A "$scratch/expected") <(cat -A "$scratch/actual") || true; fail "the installed game printed the wrong text"; }
 
+# A Release build with the tests on makes the same package: the tests are
+# never installed.
+with_tests=build/package-with-tests
+cmake -S . -B "$with_tests" -DCMAKE_BUILD_TYPE=Release -DDUSK_TESTS=ON -DDUSK_WERROR=ON
+cmake --build "$with_tests" -j 2 --target dusk-lynx dusk_docs
+rm -f "$with_tests"/dusk-lynx_*.deb
+(cd "$with_tests" && cpack -G DEB)
+other=$scratch/with-tests
+dpkg -x "$with_tests/dusk-lynx_${version}_"*.deb "$other"
+diff -r "$root" "$other" || fail "a Release build with the tests on makes another package"
+
 # The same rules without the package.
 stage=$scratch/stage
 DESTDIR=$stage cmake --install "$build" --prefix /usr
-for path in usr/games/dusk-lynx usr/share/man/man6/dusk-lynx.6 usr/share/doc/dusk-lynx/README.md; do
+for path in usr/games/dusk-lynx usr/share/man/man6/dusk-lynx.6.gz usr/share/doc/dusk-lynx/README.md \
+            usr/share/doc/dusk-lynx/changelog.gz; do
   [[ -f $stage/$path ]] || fail "cmake --install left out /$path"
 done
 [[ -x $stage/usr/games/dusk-lynx ]] || fail "cmake --install: /usr/games/dusk-lynx is not executable"

@@ -1,31 +1,66 @@
 # Install rules and the Debian package.
 #
 # `cmake --install <build> --prefix /usr` puts the game where a distribution
-# puts console games (/usr/games), its manual page in section 6 and the README
-# with the game's documentation. `cpack -G DEB` in a Release build with the
-# tests off turns the same rules into dusk-lynx_<version>_<arch>.deb.
+# puts console games (/usr/games), its manual page in section 6 and the README,
+# the changelog and the copyright in the game's documentation folder. `cpack -G
+# DEB` in any optimised build (Release, RelWithDebInfo or MinSizeRel; with or
+# without the tests, which are never installed) turns the same rules into
+# dusk-lynx_<version>_<arch>.deb.
 
 include(GNUInstallDirs)
+include(cmake/changelog.cmake)
 
 set(DUSK_INSTALL_GAMESDIR "games" CACHE STRING
     "Where the game's executable goes, relative to the install prefix")
+set(DUSK_MAINTAINER "dusk-lynx developers <maintainers@users.noreply.c-seed-87f357b9.example>")
 
 # Directories made on the way keep rwxr-xr-x whatever the umask of the builder.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# The manual page carries the project's version; Debian wants it and the
+# changelog compressed, reproducibly (gzip -n leaves out the name and time).
+find_program(DUSK_GZIP gzip REQUIRED)
+configure_file(man/dusk-lynx.6.in "${PROJECT_BINARY_DIR}/man/dusk-lynx.6" @ONLY)
+dusk_debian_changelog("${PROJECT_SOURCE_DIR}/CHANGELOG.md" dusk-lynx "${DUSK_MAINTAINER}"
+                      "${PROJECT_BINARY_DIR}/doc/changelog" DUSK_CHANGELOG_VERSION)
+if(NOT DUSK_CHANGELOG_VERSION STREQUAL PROJECT_VERSION)
+  message(WARNING "CHANGELOG.md has no section for ${PROJECT_VERSION} at its top "
+                  "(newest: '${DUSK_CHANGELOG_VERSION}'); add one before a release")
+endif()
+foreach(file man/dusk-lynx.6 doc/changelog)
+  add_custom_command(
+    OUTPUT "${PROJECT_BINARY_DIR}/${file}.gz"
+    COMMAND "${DUSK_GZIP}" -9n --force --keep "${PROJECT_BINARY_DIR}/${file}"
+    DEPENDS "${PROJECT_BINARY_DIR}/${file}"
+    COMMENT "Compressing ${file}")
+endforeach()
+add_custom_target(dusk_docs ALL
+  DEPENDS "${PROJECT_BINARY_DIR}/man/dusk-lynx.6.gz" "${PROJECT_BINARY_DIR}/doc/changelog.gz")
+
 install(TARGETS dusk-lynx RUNTIME DESTINATION "${DUSK_INSTALL_GAMESDIR}")
-install(FILES "${PROJECT_SOURCE_DIR}/man/dusk-lynx.6"
+# Debian's own packages keep no .comment section (the compilers' names).
+install(CODE "
+  set(game \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_GAMESDIR}/dusk-lynx\")
+  execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${game}\"
+                  COMMAND_ERROR_IS_FATAL ANY)
+")
+install(FILES "${PROJECT_BINARY_DIR}/man/dusk-lynx.6.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES "${PROJECT_SOURCE_DIR}/README.md"
+              "${PROJECT_BINARY_DIR}/doc/changelog.gz"
               "${PROJECT_SOURCE_DIR}/packaging/copyright"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
+# Why lintian's note on fortified functions does not apply to this program.
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME dusk-lynx)
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "dusk-lynx")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "the dusk-lynx developers")
-set(CPACK_PACKAGE_CONTACT "dusk-lynx developers <maintainers@users.noreply.c-seed-87f357b9.example>")
+set(CPACK_PACKAGE_CONTACT "${DUSK_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "text role-playing game for the console")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
@@ -46,17 +81,18 @@ faces the master of the castle.
 Every run is a new game, and the same input always replays the same game,
 so a game can be scripted from a file.]=])
 
-# The package is made only from an optimised build without the tests: cpack
-# reads this check, written into the build folder, before it starts.
+# The package is made only from an optimised build without the sanitizers:
+# cpack reads this check, written into the build folder, before it starts.
 set(CPACK_DUSK_BUILD_TYPE "${CMAKE_BUILD_TYPE}")
-set(CPACK_DUSK_TESTS "${DUSK_TESTS}")
+set(CPACK_DUSK_SANITIZE "${DUSK_SANITIZE}")
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/dusk-package-check.cmake")
 file(CONFIGURE OUTPUT "${CPACK_PROJECT_CONFIG_FILE}" @ONLY CONTENT [=[
 if(CPACK_GENERATOR STREQUAL "DEB" AND
-   (NOT CPACK_DUSK_BUILD_TYPE STREQUAL "Release" OR CPACK_DUSK_TESTS))
-  message(FATAL_ERROR "the package is made from a Release build with -DDUSK_TESTS=OFF "
+   (NOT CPACK_DUSK_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$" OR
+    CPACK_DUSK_SANITIZE))
+  message(FATAL_ERROR "the package is made from an optimised build without the sanitizers "
                       "(this one: CMAKE_BUILD_TYPE=${CPACK_DUSK_BUILD_TYPE}, "
-                      "DUSK_TESTS=${CPACK_DUSK_TESTS})")
+                      "DUSK_SANITIZE=${CPACK_DUSK_SANITIZE})")
 endif()
 ]=])
 
