@@ -67,7 +67,7 @@ groff -ww -man -z "$scratch/dusk-lynx.6" >"$scratch/groff.out" 2>&1
 # A new version wants its section in CHANGELOG.md before it is released; until
 # then the package is still made, and this says so.
 zcat "$root/usr/share/doc/dusk-lynx/changelog.gz" >"$scratch/changelog"
-grep -q '^dusk-lynx (.*) unstable; urgency=medium$' "$scratch/changelog" ||
+dpkg-parsechangelog -l "$scratch/changelog" --all >/dev/null ||
   fail "the package's changelog is not in Debian's form"
 head -n 1 "$scratch/changelog" | grep -qF "dusk-lynx ($version) " ||
   echo "package: WARNING: CHANGELOG.md has no section for $version yet" >&2
