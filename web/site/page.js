@@ -25,7 +25,7 @@
   terminal.loadAddon(fit);
   terminal.open(terminalElement);
   fit.fit();
-  window.addEventListener("resize", () => fit.fit());
+  new ResizeObserver(() => fit.fit()).observe(terminalElement);
 
   // Ctrl-C with text selected copies it, as in a terminal window; the game
   // itself has no use for the key.

@@ -2,6 +2,7 @@
 // from 127.0.0.1, Debian's Chromium driven headless by puppeteer-core, and a
 // page that records every error and every request it makes.
 
+import { existsSync } from "node:fs";
 import { createServer } from "node:http";
 import { readFile } from "node:fs/promises";
 import { extname, join, normalize, resolve, sep } from "node:path";
@@ -41,8 +42,12 @@ export async function serveSite(root = siteDir) {
 // Headless Chromium without the background traffic that a closed network
 // refuses (updates, sync, field trials).
 export function launchBrowser() {
+  const chromium = process.env.DUSK_CHROMIUM ?? "/usr/bin/chromium";
+  if (!existsSync(chromium)) {
+    throw new Error(`no browser at ${chromium}: install Debian's chromium (apt-get install chromium), or set DUSK_CHROMIUM`);
+  }
   return puppeteer.launch({
-    executablePath: process.env.DUSK_CHROMIUM ?? "/usr/bin/chromium",
+    executablePath: chromium,
     headless: true,
     args: [
       "--no-sandbox",
@@ -94,6 +99,12 @@ export function typeLine(page, line) {
     dusk.type(text);
     return dusk.shown();
   }, line);
+}
+
+// What window.dusk tells of the game, for page.evaluate.
+export function gameState() {
+  const { output, waits, ended, status } = window.dusk;
+  return { output, waits, ended, status };
 }
 
 // The title's version line in `text` made the one of `version`.
