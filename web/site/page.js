@@ -10,6 +10,10 @@
 (() => {
   "use strict";
 
+  // The engine compiles while the terminal is set up; its game starts only
+  // after this script has run, as every step of its start is asynchronous.
+  const engine = createDuskEngine({ page: { read: readTyped, write: showOutput, ended: gameEnded } });
+
   const terminalElement = document.getElementById("terminal");
   const statusElement = document.getElementById("status");
   const newGameButton = document.getElementById("new-game");
@@ -52,7 +56,6 @@
     shown,
     screen,
   };
-  window.dusk = dusk;
 
   // Lines the line discipline has handed over and the game has not read yet,
   // as arrays of bytes; an empty one is the end of the input (Ctrl-D).
@@ -126,50 +129,48 @@
 
   // --- what the engine calls ---------------------------------------------------
 
-  const engineHooks = {
-    // Resolves to the next bytes typed, at most `size` of them; an empty array
-    // at the end of the input.
-    async read(size) {
-      if (lines.length === 0) {
-        dusk.waits++;
-        const typed = new Promise((resolve) => {
-          wakeReader = resolve;
-        });
-        release(settledWaiters);
-        await typed;
-      }
-      const line = lines[0];
-      if (line.length <= size) return lines.shift();
-      return line.splice(0, size);
-    },
-
-    write(bytes) {
-      // One character a byte: the game's texts are plain ASCII, and this keeps
-      // `output` exact whatever it prints.
-      for (let start = 0; start < bytes.length; start += 8192) {
-        dusk.output += String.fromCharCode.apply(null, bytes.subarray(start, start + 8192));
-      }
-      pty.slave.write(Array.from(bytes));
-    },
-
-    // Resolves when the player asks for a new game.
-    ended(status) {
-      if (restarting) {
-        restarting = false;
-        beginGame();
-        return Promise.resolve();
-      }
-      dusk.ended = true;
-      dusk.status = status;
-      statusElement.textContent = "The game has ended.";
-      newGameButton.hidden = false;
-      newGameButton.focus();
-      release(settledWaiters);
-      return new Promise((resolve) => {
-        startNextGame = resolve;
+  // Resolves to the next bytes typed, at most `size` of them; an empty array
+  // at the end of the input.
+  async function readTyped(size) {
+    if (lines.length === 0) {
+      dusk.waits++;
+      const typed = new Promise((resolve) => {
+        wakeReader = resolve;
       });
-    },
-  };
+      release(settledWaiters);
+      await typed;
+    }
+    const line = lines[0];
+    if (line.length <= size) return lines.shift();
+    return line.splice(0, size);
+  }
+
+  function showOutput(bytes) {
+    // One character a byte: the game's texts are plain ASCII, and this keeps
+    // `output` exact whatever it prints.
+    for (let start = 0; start < bytes.length; start += 8192) {
+      dusk.output += String.fromCharCode.apply(null, bytes.subarray(start, start + 8192));
+    }
+    pty.slave.write(Array.from(bytes));
+  }
+
+  // Resolves when the player asks for a new game.
+  function gameEnded(status) {
+    if (restarting) {
+      restarting = false;
+      beginGame();
+      return Promise.resolve();
+    }
+    dusk.ended = true;
+    dusk.status = status;
+    statusElement.textContent = "The game has ended.";
+    newGameButton.hidden = false;
+    newGameButton.focus();
+    release(settledWaiters);
+    return new Promise((resolve) => {
+      startNextGame = resolve;
+    });
+  }
 
   function beginGame() {
     lines = [];
@@ -179,7 +180,7 @@
     dusk.status = null;
     statusElement.textContent = "";
     newGameButton.hidden = true;
-    terminal.reset();
+    if (pty) terminal.reset();
     openGamePty();
     terminal.focus();
   }
@@ -235,7 +236,8 @@
   newGameButton.addEventListener("click", () => newGame());
 
   beginGame();
-  createDuskEngine({ page: engineHooks }).catch((error) => {
+  window.dusk = dusk;
+  engine.catch((error) => {
     statusElement.textContent = `The game could not start: ${error}`;
   });
 })();

@@ -4,7 +4,7 @@
 
 import { existsSync } from "node:fs";
 import { createServer } from "node:http";
-import { readFile } from "node:fs/promises";
+import { readFile, stat } from "node:fs/promises";
 import { extname, join, normalize, resolve, sep } from "node:path";
 import puppeteer from "puppeteer-core";
 
@@ -18,15 +18,24 @@ const contentTypes = {
   ".wasm": "application/wasm",
 };
 
-// Serves the site folder on a free port of 127.0.0.1, nothing outside it.
+// Serves the site folder on a free port of 127.0.0.1, nothing outside it, as
+// a static host does: with the files' dates, so that a browser revalidates
+// what it has kept instead of loading it again.
 export async function serveSite(root = siteDir) {
   const server = createServer(async (request, response) => {
     const path = decodeURIComponent(new URL(request.url, "http://x").pathname);
     const file = normalize(join(root, path.endsWith("/") ? path + "index.html" : path));
     try {
       if (!file.startsWith(root + sep)) throw new Error("outside the site");
+      const modified = (await stat(file)).mtime.toUTCString();
+      const headers = { "Last-Modified": modified, "Cache-Control": "no-cache" };
+      if (request.headers["if-modified-since"] === modified) {
+        response.writeHead(304, headers).end();
+        return;
+      }
       const body = await readFile(file);
-      response.writeHead(200, { "Content-Type": contentTypes[extname(file)] ?? "application/octet-stream" });
+      headers["Content-Type"] = contentTypes[extname(file)] ?? "application/octet-stream";
+      response.writeHead(200, headers);
       response.end(body);
     } catch {
       response.writeHead(404).end();
