@@ -4,6 +4,7 @@
 
 import { after, before, describe, it } from "node:test";
 import assert from "node:assert/strict";
+import { existsSync } from "node:fs";
 import { mkdir, readFile, writeFile } from "node:fs/promises";
 import { join } from "node:path";
 import { gameState, launchBrowser, openGame, serveSite, typeLine, withVersion } from "./harness.mjs";
@@ -27,6 +28,7 @@ describe("the whole story in the page", () => {
   });
 
   it("gives the console game's output, byte for byte, and ends with status 0", async () => {
+    assert.ok(existsSync(storyOutput), `no approved transcript of the story at ${storyOutput}`);
     const input = await readFile(storyInput, "latin1");
     const expected = withVersion(await readFile(storyOutput, "latin1"), version);
     const lines = input.split("\n");
