@@ -1,8 +1,8 @@
 // The page: a terminal (xterm.js) with a terminal's line discipline (xterm-pty)
 // in front of the game's engine (dusk.js, the game compiled to WebAssembly).
 //
-// The engine asks for input through `read` and waits only when all that was
-// typed has been read; it hands its output over at every flush, so a screen is
+// The engine asks for input through readTyped() and waits only when all that
+// was typed has been read; it hands its output over at every flush, so a screen is
 // whole before the game waits. When a game ends, the page says so and offers a
 // new one, from the title, with the generator starting over.
 //
@@ -65,8 +65,8 @@
   let restarting = false;
   let pty = null;
   let unwritten = 0;
-  let settledWaiters = [];
-  let drainedWaiters = [];
+  const settledWaiters = [];
+  const drainedWaiters = [];
 
   // --- the terminal's line discipline ------------------------------------------
 
@@ -93,7 +93,6 @@
     });
     // The master's side is connected by hand rather than as an addon, to drop
     // escape sequences on the way in and to know when its writes are drawn.
-    const connections = [];
     master.activate({
       write: (data, callback) => writeToScreen(data, callback),
       onData: (listener) =>
@@ -101,8 +100,7 @@
       onBinary: (listener) => terminal.onBinary(listener),
       onResize: (listener) => terminal.onResize(listener),
     });
-    connections.push(master);
-    pty = { slave, dispose: () => connections.forEach((c) => c.dispose()) };
+    pty = { slave, dispose: () => master.dispose() };
   }
 
   // xterm.js parses asynchronously, and the pty sends its next piece only when
