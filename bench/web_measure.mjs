@@ -143,6 +143,11 @@ async function main() {
   const widget = await sizes(["xterm.js", "xterm.css", "addon-fit.js", "xterm-pty.js"]);
   const page = await sizes(["index.html", "page.css"]);
   console.log(`engine and script (dusk.js + page.js): ${kilobytes(engine.raw)} raw, ${kilobytes(engine.gzipped)} gzipped (target: at most 100 KB gzipped)`);
+  const embedded = (await readFile(join(site, "dusk.js"), "latin1")).match(/base64,([A-Za-z0-9+/=]+)/);
+  if (embedded) {
+    const module = Buffer.from(embedded[1], "base64");
+    console.log(`  (its WebAssembly module alone: ${kilobytes(module.length)} raw, ${kilobytes(gzipSync(module, { level: 9 }).length)} gzipped)`);
+  }
   console.log(`terminal widget (xterm.js, xterm.css, addon-fit.js, xterm-pty.js): ${kilobytes(widget.raw)} raw, ${kilobytes(widget.gzipped)} gzipped`);
   console.log(`page (index.html, page.css): ${kilobytes(page.raw)} raw, ${kilobytes(page.gzipped)} gzipped`);
 
