@@ -23,12 +23,12 @@ import { readFile } from "node:fs/promises";
 import { join, resolve } from "node:path";
 import { parseArgs } from "node:util";
 import { gzipSync } from "node:zlib";
-import { launchBrowser, serveSite } from "../web/test/harness.mjs";
+import { launchBrowser, projectDir, serveSite } from "../web/test/harness.mjs";
 
 const { values: options } = parseArgs({
   options: {
-    site: { type: "string", default: "build/web/site" },
-    story: { type: "string", default: "tests/data/story.txt" },
+    site: { type: "string", default: join(projectDir, "build/web/site") },
+    story: { type: "string", default: join(projectDir, "tests/data/story.txt") },
     repeats: { type: "string", default: "7" },
     lines: { type: "string" },
     check: { type: "boolean", default: false },

@@ -6,9 +6,13 @@ import { existsSync } from "node:fs";
 import { createServer } from "node:http";
 import { readFile, stat } from "node:fs/promises";
 import { extname, join, normalize, resolve, sep } from "node:path";
+import { fileURLToPath } from "node:url";
 import puppeteer from "puppeteer-core";
 
-export const siteDir = resolve(process.env.DUSK_SITE ?? "build/web/site");
+// CTest names the files of its build; run by hand, the tests take those of
+// the web preset's build, wherever they are started from.
+export const projectDir = fileURLToPath(new URL("../..", import.meta.url));
+export const siteDir = resolve(process.env.DUSK_SITE ?? join(projectDir, "build/web/site"));
 
 const contentTypes = {
   ".html": "text/html; charset=utf-8",

@@ -7,12 +7,20 @@ import assert from "node:assert/strict";
 import { existsSync } from "node:fs";
 import { mkdir, readFile, writeFile } from "node:fs/promises";
 import { join } from "node:path";
-import { gameState, launchBrowser, openGame, serveSite, typeLine, withVersion } from "./harness.mjs";
+import {
+  gameState,
+  launchBrowser,
+  openGame,
+  projectDir,
+  serveSite,
+  typeLine,
+  withVersion,
+} from "./harness.mjs";
 import { firstDifference, version } from "./texts.mjs";
 
-const storyInput = process.env.DUSK_STORY_INPUT ?? "tests/data/story.txt";
-const storyOutput = process.env.DUSK_STORY_OUTPUT ?? "tests/data/transcripts/story.out";
-const results = process.env.DUSK_TEST_OUTPUT ?? "build/web/browser-tests";
+const storyInput = process.env.DUSK_STORY_INPUT ?? join(projectDir, "tests/data/story.txt");
+const storyOutput = process.env.DUSK_STORY_OUTPUT ?? join(projectDir, "tests/data/transcripts/story.out");
+const results = process.env.DUSK_TEST_OUTPUT ?? join(projectDir, "build/web/browser-tests");
 
 describe("the whole story in the page", () => {
   let server;

@@ -2,7 +2,14 @@
 // give them (the title, the introduction, the main menu, the SHOPS menu and a
 // new hero's statistics), and how a console shows text.
 
-export const version = process.env.DUSK_VERSION ?? "1.6";
+import { readFileSync } from "node:fs";
+
+// The version the build shows: CTest passes it; by hand, project() has it.
+export const version =
+  process.env.DUSK_VERSION ??
+  readFileSync(new URL("../../CMakeLists.txt", import.meta.url), "utf8").match(
+    /project\(dusk-lynx VERSION ([0-9.]+)/,
+  )[1];
 
 export const title =
   "*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\n" +
