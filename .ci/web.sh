@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The game as a web page: installs what a fresh Debian machine lacks for it
+# (emscripten, Chromium and a font for it; npm only where there is none, as the
+# machine's own Node.js may come with it), installs the npm packages from the
+# lock file, builds the site and runs the browser tests (the web workflow),
+# then takes a short browser measurement, which fails only when the engine and
+# script are over their size.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake make emscripten chromium fonts-dejavu-core)
+command -v npm >/dev/null || packages+=(nodejs npm)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "== installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+echo "== npm packages"
+(cd web && npm ci --no-audit --no-fund)
+
+echo "== site and browser tests"
+cmake --workflow --preset web
+
+echo "== browser measurement (short)"
+node bench/web_measure.mjs --site build/web/site --lines 100 --repeats 3 --check
