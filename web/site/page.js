@@ -10,9 +10,18 @@
 (() => {
   "use strict";
 
-  // The engine compiles while the terminal is set up; its game starts only
-  // after this script has run, as every step of its start is asynchronous.
-  const engine = createDuskEngine({ page: { read: readTyped, write: showOutput, ended: gameEnded } });
+  // The engine's module has been compiling since dusk-module.js ran; its game
+  // starts only after this script has run, as every step of its start is
+  // asynchronous.
+  const engine = createDuskEngine({
+    instantiateWasm(imports, receiveInstance) {
+      self.duskModule
+        .then((module) => WebAssembly.instantiate(module, imports))
+        .then((instance) => receiveInstance(instance));
+      return {};
+    },
+    page: { read: readTyped, write: showOutput, ended: gameEnded },
+  });
 
   const terminalElement = document.getElementById("terminal");
   const statusElement = document.getElementById("status");
