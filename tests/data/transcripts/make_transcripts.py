@@ -677,15 +677,14 @@ def pick(game, rng, weights):
     return rng.choices(pool, [max(weights(game, a), 1e-9) for a in pool])[0]
 
 
-def battle(game, tally, rng, style, rounds=10**6):
-    """Fights the current monster until the fight ends or `rounds` have passed; shows
-    the statistics after a victory that brought levels the screen can still show."""
+def battle(game, tally, rng, style):
+    """Fights the current monster to the end of the fight; shows the statistics after a
+    victory that brought levels which the screen can still tell apart."""
     outcome, level = "again", game.level
-    while outcome == "again" and rounds > 0:
+    while outcome == "again":
         path = hunt(game, tally, style) if style.depth else None
         for action in path or (pick(game, rng, style.weights),):
             outcome = play_round(game, tally, action)
-            rounds -= 1
             if outcome != "again":
                 break
     if outcome == "won" and game.level != level and (game.attack < 999 or game.defence < 999):
