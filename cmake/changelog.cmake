@@ -45,6 +45,8 @@ function(dusk_debian_changelog markdown package maintainer output newest)
   # A semicolon would split CMake's list of lines: keep it aside as a unit separator.
   string(ASCII 31 semicolon)
   file(READ "${markdown}" content)
+  # An edited CHANGELOG.md configures the build again.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${markdown}")
   string(REPLACE ";" "${semicolon}" content "${content}")
   string(REPLACE "\n" ";" lines "${content}")
   set(text "")
