@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The game as a web page: installs what a fresh Debian machine lacks for it
 # (emscripten, Chromium and a font for it; npm only where there is none, as the
-# machine's own Node.js may come with it), installs the npm packages from the
-# lock file, builds the site and runs the browser tests (the web workflow),
+# machine's own Node.js may come with it), builds the site and runs the
+# browser tests (the web workflow, whose configure step installs the npm
+# packages from the lock file),
 # then takes a short browser measurement, which fails only when the engine and
 # script are over their size.
 set -euo pipefail
@@ -21,9 +22,6 @@ if ((${#missing[@]})); then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-
-echo "== npm packages"
-(cd web && npm ci --no-audit --no-fund)
 
 echo "== site and browser tests"
 cmake --workflow --preset web
