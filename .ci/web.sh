@@ -8,20 +8,11 @@
 # script are over their size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source .ci/install.sh
 
 packages=(cmake make emscripten chromium fonts-dejavu-core)
 command -v npm >/dev/null || packages+=(nodejs npm)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "== installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 
 echo "== site and browser tests"
 cmake --workflow --preset web
