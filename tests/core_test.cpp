@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
+#include <streambuf>
 #include <string>
+#include <vector>
 
 #include "core/console.hpp"
 #include "core/random.hpp"
@@ -311,6 +314,53 @@ TEST(MenuInput, TheEndOfInputEndsTheConsoleForGood) {
   EXPECT_FALSE(last.console.ended());
   EXPECT_EQ(last.console.readChoice(), std::nullopt);
   EXPECT_TRUE(last.console.ended());
+}
+
+// Input as a terminal hands it over: each piece is one read, and an empty piece
+// is a Ctrl-D on an empty line, after which the terminal would go on reading.
+class TerminalInput : public std::streambuf {
+ public:
+  explicit TerminalInput(std::vector<std::string> pieces) : pieces_(std::move(pieces)) {}
+  int reads = 0;
+
+ protected:
+  int_type underflow() override {
+    if (reads == static_cast<int>(pieces_.size())) return traits_type::eof();
+    std::string& piece = pieces_[static_cast<std::size_t>(reads++)];
+    if (piece.empty()) return traits_type::eof();
+    setg(piece.data(), piece.data(), piece.data() + piece.size());
+    return traits_type::to_int_type(piece[0]);
+  }
+
+ private:
+  std::vector<std::string> pieces_;
+};
+
+TEST(MenuInput, ANumberCutShortByTheEndIsTakenAndTheNextReadEndsAtOnce) {
+  // "1", Ctrl-D (the 1 without a line end), Ctrl-D (the end); the player would type on.
+  for (const bool pauseNext : {false, true}) {
+    TerminalInput terminal({"1", "", "4\n"});
+    std::istream in(&terminal);
+    std::ostringstream out;
+    Console console(in, out);
+    EXPECT_EQ(console.readChoice(), 1u);
+    EXPECT_FALSE(console.ended());
+    console << "SHOWN";
+    if (pauseNext) {
+      console.pause();
+    } else {
+      EXPECT_EQ(console.readChoice(), std::nullopt);
+    }
+    EXPECT_TRUE(console.ended());
+    EXPECT_EQ(terminal.reads, 2) << "the terminal was asked again after the end";
+    EXPECT_EQ(out.str(), "SHOWN");
+  }
+}
+
+TEST(Startup, ANumberAtTheVeryEndOfAFileIsStillActedOn) {
+  const Played game = playGame("\n\n\n1");
+  EXPECT_EQ(game.output, opening() + std::string(kMainMenu) + "\n\n**FIGHT WHERE?**\n1:FOREST\n0:BACK\n");
+  EXPECT_EQ(game.status, 0);
 }
 
 TEST(MenuInput, PauseTakesOneCharacterAndNothingIsPrintedAfterTheEnd) {

@@ -3,8 +3,9 @@
 # shell in a pane, the game is started from that shell, and the test reads the
 # screen and types at the game's prompts. It checks what only a terminal shows:
 # that each screen is on view before the game waits (also a prompt without a
-# line end), which waits need the player and which do not, and that QUIT hands
-# the terminal back to the shell with status 0.
+# line end), which waits need the player and which do not, that QUIT hands
+# the terminal back to the shell with status 0, and that the end of the input
+# (Ctrl-D) does too.
 #
 #   tests/terminal_test.sh GAME VERSION
 #
@@ -353,6 +354,29 @@ type_line 4
 expect_text "$prompt"
 game_gone() { [[ ! -e /proc/$game_pid ]]; }
 poll game_gone || fail "the game is still running after QUIT"
+type_line 'echo "status=$?"'
+expect_line "status=0"
+
+# "1" and Ctrl-D hand the 1 over without a line end; a second Ctrl-D ends the
+# input. The game acts on the 1, as it does when the same bytes come from a
+# file, and then ends at once instead of asking the terminal again.
+step_name="end of input"
+type_line "$(printf '%q' "$game")"
+expect_line "     DUSK LYNX"
+poll find_game || fail "the game did not start again"
+for _ in 1 2 3; do
+  expect_wait
+  type_line ""
+done
+expect_options
+expect_wait
+position=$(t clear-history -t game \; display -p -t game '#{cursor_y}' \; send-keys -t game -l 1 \; \
+  send-keys -t game C-d)
+expect_wait
+t send-keys -t game C-d
+expect_block "**FIGHT WHERE?**" "1:FOREST" "0:BACK"
+poll game_gone || fail "the game still runs after the end of its input"
+expect_text "$prompt"
 type_line 'echo "status=$?"'
 expect_line "status=0"
 echo "PASS: the game played in a terminal"

@@ -22,47 +22,58 @@ Console::Console(std::istream& in, std::ostream& out)
     : out_(out), input_(*in.rdbuf()), output_(*out.rdbuf()) {}
 
 std::optional<std::uint32_t> Console::readChoice() {
-  flush();
-  if (ended_) return std::nullopt;
-  int c = input_.sgetc();
-  while (isBlank(c)) c = input_.snextc();
-  if (Traits::eq_int_type(c, Traits::eof())) {
+  if (!startReading()) return std::nullopt;
+  int c = peek();
+  while (isBlank(c)) c = advance();
+  if (inputEnded_) {
     end();
     return std::nullopt;
   }
   const bool negative = c == '-';
-  if (c == '-' || c == '+') c = input_.snextc();
+  if (c == '-' || c == '+') c = advance();
   if (!isDigit(c)) {
     discardLine();
     return std::nullopt;
   }
   std::uint64_t value = 0;
-  for (; isDigit(c); c = input_.snextc()) {
+  for (; isDigit(c); c = advance()) {
     value = value * 10 + static_cast<std::uint64_t>(c - '0');
     if (value > UINT32_MAX) {
       discardLine();
       return std::nullopt;
     }
   }
+  // A number that the end of the input cut short still counts; the next read ends the game.
   const auto number = static_cast<std::uint32_t>(value);
   return negative ? 0u - number : number;
 }
 
 void Console::pause() {
+  if (!startReading()) return;
+  take();
+  if (inputEnded_) end();
+}
+
+bool Console::startReading() {
   flush();
-  if (ended_) return;
-  if (Traits::eq_int_type(input_.sbumpc(), Traits::eof())) end();
+  if (inputEnded_) end();
+  return !ended_;
 }
 
 void Console::discardLine() {
-  for (;;) {
-    const int c = input_.sbumpc();
-    if (Traits::eq_int_type(c, Traits::eof())) {
-      end();
-      return;
-    }
-    if (c == '\n') return;
+  while (!inputEnded_) {
+    if (take() == '\n') return;
   }
+  end();
+}
+
+int Console::peek() { return noteEnd(input_.sgetc()); }
+int Console::advance() { return noteEnd(input_.snextc()); }
+int Console::take() { return noteEnd(input_.sbumpc()); }
+
+int Console::noteEnd(int c) {
+  if (Traits::eq_int_type(c, Traits::eof())) inputEnded_ = true;
+  return c;
 }
 
 Console& Console::operator<<(std::string_view text) {

@@ -10,7 +10,10 @@
 //
 // When a read finds the input ended, the console is ended for good: every
 // later read comes back at once, and nothing more is printed, so the screen in
-// progress runs out quietly and the screen loop stops after it.
+// progress runs out quietly and the screen loop stops after it. A number that
+// the end of the input cuts short (at a terminal: "1", then Ctrl-D) still
+// counts, but the console remembers that the input is over: the next read or
+// wait ends it at once and never asks the terminal again.
 //
 // Output goes through in large pieces; it is flushed at each end of line and
 // before every read, so a player always sees a whole screen before typing.
@@ -42,13 +45,22 @@ class Console {
   void flush();
 
  private:
+  // Flushes; false once the console has ended (or ends now, after the input did).
+  bool startReading();
   void discardLine();
   void end() { ended_ = true; }
+  // The input's current character, the one after it, or the current one taken
+  // away; each notes the end of the input when it finds it.
+  int peek();
+  int advance();
+  int take();
+  int noteEnd(int c);
 
   std::ostream& out_;
   std::streambuf& input_;
   std::streambuf& output_;
-  bool ended_ = false;
+  bool inputEnded_ = false;  // a read found the end of the input
+  bool ended_ = false;       // and a later read came: the game is over
 };
 
 }  // namespace dusk
