@@ -62,7 +62,7 @@ def spell(message, low, high, label):
 
 
 def faults():
-    level_up, blows = "src/hub/level_up.cpp", "src/battle/blows.cpp"
+    level_up, blows = "src/core/level_up.cpp", "src/battle/blows.cpp"
     moves = "src/battle/monster_moves.cpp"
     found = []
     found += bounds(level_up, "randomInRange(generator, {low}, {high}) * level", "10", "50",
@@ -73,11 +73,10 @@ def faults():
                     "1", "10", "level-up attack gain")
     found += bounds(level_up, "randomInRange(generator, {low}, {high}) + level;\n    hero.next",
                     "1", "5", "level-up defence gain")
-    for path, text, label in (
-            (level_up, "hero.level <= {}", "level-up loop stops after level"),
-            ("src/world/victory_and_ending.cpp", "hero.level <= {}", "victory levels up to")):
-        for limit in (98, 100):
-            found.append((path, text.format(99), text.format(limit), "%s %d" % (label, limit)))
+    due = "&& level < kTopLevel;"
+    for moved, limit in (("kTopLevel - 1", 98), ("kTopLevel + 1", 100)):
+        found.append(("src/core/records.hpp", due, due.replace("kTopLevel", moved),
+                      "levels stop after level %d" % limit))
     halving = (("attack", "attack * 2", "low attack / 2 -> attack"),)
     found += bounds(blows, "hit = randomInRange(game.generator, {low}, {high});", "attack / 2",
                     "attack * 2", "hero's blow", halving)

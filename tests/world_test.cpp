@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "hub/level_up.hpp"
+#include "core/level_up.hpp"
 #include "session.hpp"
 
 namespace dusk::test {

@@ -1,6 +1,6 @@
 #pragma once
 // The ordinary blows of a battle. Every blow that lands on the hero ends in
-// strikeHero, which lands at least 1 and at most 9999.
+// strikeHero, which lands at least 1 and at most kHitCap.
 
 #include <cstdint>
 

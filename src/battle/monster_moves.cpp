@@ -87,7 +87,7 @@ MoveOutcome monsterSpecial(Game& game) {
       break;
     case 108:
       console << game.monster.name << " USES ULTIMA BEAM\n";
-      strikeHero(game, 9999);
+      strikeHero(game, kHitCap);  // as hard as any blow can land
       break;
     default: break;  // no such move: the monster's turn passes
   }

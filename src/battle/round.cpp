@@ -2,7 +2,7 @@
 
 #include "battle/blows.hpp"
 #include "battle/monster_moves.hpp"
-#include "hub/stats.hpp"
+#include "core/stats.hpp"
 
 namespace dusk {
 namespace {

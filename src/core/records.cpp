@@ -6,11 +6,6 @@
 #include "core/console.hpp"
 
 namespace dusk {
-namespace {
-
-constexpr std::int32_t kHitCap = 9999;
-
-}  // namespace
 
 void Hero::printHp(Console& console) const { console << hp << "/" << maxHp; }
 
@@ -86,19 +81,19 @@ void Monster::healMonster(std::int32_t amount) {
 
 void clampHeroStats(Hero& hero) {
   // Once the final boss has fallen, maximum hit points have no upper limit.
-  if (hero.maxHp > 9999 && hero.progress != 999) hero.maxHp = 9999;
+  if (hero.maxHp > kHitCap && hero.progress != kStoryOver) hero.maxHp = kHitCap;
   if (hero.hp > hero.maxHp) hero.hp = hero.maxHp;
-  if (hero.maxMp > 9999) hero.maxMp = 9999;
+  if (hero.maxMp > kHitCap) hero.maxMp = kHitCap;
   if (hero.mp > hero.maxMp) hero.mp = hero.maxMp;
   if (hero.mp < 0) hero.mp = 0;
   // Base values only: the weapon and armour bonuses come on top.
-  if (hero.attack > 999) hero.attack = 999;
-  if (hero.defence > 999) hero.defence = 999;
-  if (hero.level > 99) {
-    hero.level = 100;
-    hero.nextLevelExp = 9999999;
+  if (hero.attack > kStatCap) hero.attack = kStatCap;
+  if (hero.defence > kStatCap) hero.defence = kStatCap;
+  if (hero.level >= kTopLevel) {
+    hero.level = kTopLevel;
+    hero.nextLevelExp = kExperienceCap;
   }
-  if (hero.experience > 9999999) hero.experience = 9999999;
+  if (hero.experience > kExperienceCap) hero.experience = kExperienceCap;
 }
 
 }  // namespace dusk

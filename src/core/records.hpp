@@ -13,6 +13,17 @@ class Console;
 inline constexpr char kUnarmed[] = "UNARMED";
 inline constexpr char kOldClothes[] = "OLD CLOTHES";
 
+// No single hit or heal counts for more, and neither maximum HP (until the story
+// is over) nor maximum MP may pass it.
+inline constexpr std::int32_t kHitCap = 9999;
+// The most that base attack and base defence may reach; the weapon and armour come on top.
+inline constexpr std::int32_t kStatCap = 999;
+// The last level; a hero there needs this much experience for a level it never gets.
+inline constexpr std::int32_t kTopLevel = 100;
+inline constexpr std::int32_t kExperienceCap = 9999999;
+// The hero's progress once the final boss has fallen: the story is over and stays over.
+inline constexpr std::int16_t kStoryOver = 999;
+
 struct Hero {
   std::int32_t hp = 0;
   std::int32_t maxHp = 0;
@@ -30,7 +41,7 @@ struct Hero {
   std::int32_t nextLevelExp = 0;
   std::int32_t weaponPrice = 0;
   std::int32_t armourPrice = 0;
-  std::int16_t progress = 0;  // 0 to 4 as the bosses fall, 999 once the story is over
+  std::int16_t progress = 0;  // 0 to 4 as the bosses fall, then kStoryOver
 
   void printHp(Console& console) const;
   void printMp(Console& console) const;
@@ -48,9 +59,11 @@ struct Hero {
   void spendGold(std::int32_t amount) { gold -= amount; }
   void addExperience(std::int32_t amount) { experience += amount; }
   void restoreHero();
-  // A single hit or heal counts for at most 9999; hp has no lower limit.
+  // A single hit or heal counts for at most kHitCap; hp has no lower limit.
   void damageHero(std::int32_t amount);
   void healHero(std::int32_t amount);
+  // Enough experience for the next level, and a level left to gain.
+  bool levelUpDue() const { return experience >= nextLevelExp && level < kTopLevel; }
 };
 
 struct Monster {

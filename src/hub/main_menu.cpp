@@ -1,6 +1,6 @@
 #include "hub/main_menu.hpp"
 
-#include "hub/stats.hpp"
+#include "core/stats.hpp"
 
 namespace dusk {
 

@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::uint32_t kBack = 7;
 
-bool castleOpen(std::int16_t progress) { return progress == 3 || progress == 999; }
+bool castleOpen(std::int16_t progress) { return progress == 3 || progress == kStoryOver; }
 
 // Sets up the opponent; the hero's level at this visit divides the experience.
 Screen fight(Game& game, const Opponent& opponent) {
@@ -75,7 +75,7 @@ Screen cavesList(Game& game) {
 }
 
 Screen castleList(Game& game) {
-  const bool storyOver = game.hero.progress == 999;
+  const bool storyOver = game.hero.progress == kStoryOver;
   Console& console = game.console;
   console << "\n***FIGHT WHO?***\n1:LORD OCHU\n2:DURAHAN\n3:BLACK DRAGON\n4:RED DRAGON";
   if (storyOver) console << "\n5:ULTIMA WEAPON\n";

@@ -12,7 +12,7 @@ Screen fightMenu(Game& game);
 Screen forestList(Game& game);
 Screen graveyardList(Game& game);
 Screen cavesList(Game& game);
-// At progress 3 and 999; ULTIMA WEAPON only at 999.
+// At progress 3 and once the story is over; ULTIMA WEAPON only then.
 Screen castleList(Game& game);
 // At progress 4: THE MASTER alone.
 Screen masterList(Game& game);

@@ -34,7 +34,7 @@ extern const Opponent kUltimaWeapon;
 std::span<const Opponent* const> forestOpponents();
 std::span<const Opponent* const> graveyardOpponents();
 std::span<const Opponent* const> cavesOpponents();
-// Slots 1 to 4 of the CASTLE; slot 5, at 999 only, is kUltimaWeapon.
+// Slots 1 to 4 of the CASTLE; slot 5, once the story is over, is kUltimaWeapon.
 std::span<const Opponent* const> castleOpponents();
 
 // Fills the monster from a row; `level` divides the experience where the row says so.

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "hub/level_up.hpp"
+#include "core/level_up.hpp"
 #include "world/opponents.hpp"
 
 namespace dusk {
@@ -54,7 +54,7 @@ Screen victory(Game& game) {
   if (is(monster, kSorvaneTellick)) return Screen::ending;
   advanceStory(game);
   console.pause();
-  if (hero.experience >= hero.nextLevelExp && hero.level <= 99) levelUp(game);
+  levelUp(game);
   return Screen::mainMenu;
 }
 
@@ -67,7 +67,7 @@ Screen ending(Game& game) {
   console << "\n\nSORVANE TELLICK'S EVIL REIGN OF TERROR IS OVER, AND THE\n"
              "WHOLE WORLD CAN NOW REST IN PEACE.\n";
   console.pause();
-  game.hero.progress = 999;
+  game.hero.progress = kStoryOver;
   return Screen::showCredits;
 }
 

@@ -1,11 +1,11 @@
-#include "hub/level_up.hpp"
+#include "core/level_up.hpp"
 
 namespace dusk {
 
 void levelUp(Game& game) {
   Hero& hero = game.hero;
   Generator& generator = game.generator;
-  do {
+  while (hero.levelUpDue()) {
     game.console << "\nLEVEL UP!\n";
     hero.level += 1;
     const std::int32_t level = hero.level;
@@ -16,7 +16,7 @@ void levelUp(Game& game) {
     hero.defence += randomInRange(generator, 1, 5) + level;
     hero.nextLevelExp += level * 100;
     game.console.pause();
-  } while (hero.experience >= hero.nextLevelExp && hero.level <= 99);
+  }
 }
 
 }  // namespace dusk

@@ -1,4 +1,4 @@
-#include "hub/stats.hpp"
+#include "core/stats.hpp"
 
 namespace dusk {
 
