@@ -229,7 +229,7 @@ TEST(Records, SetUpMonsterOverwritesEverything) {
   monster.setUpMonster("NEW", 30, 10, 0, 50, 50, 0, 25);
   EXPECT_EQ(monster.hp, 30);
   EXPECT_EQ(monster.maxHp, 30);
-  EXPECT_EQ(monster.getMove(), 0);
+  EXPECT_EQ(monster.getMove(), Move::none);
   EXPECT_STREQ(monster.name, "NEW");
 }
 

@@ -95,7 +95,7 @@ def faults():
     found += bounds(moves, "blow = randomInRange(game.generator, {low}, {high});\n  const",
                     "attack / 2", "attack", "DUAL BLOW",
                     (("attack", "attack", "low attack / 2 -> attack"),))
-    found += bounds(moves, "randomInRange(generator, {low}, {high}));\n      break;\n    case 5",
+    found += bounds(moves, "randomInRange(generator, {low}, {high}));\n      break;\n    case Move::heal",
                     "30", "120", "@FIRE")
     found += bounds(moves, "randomInRange(generator, {low}, {high});\n      game.monster.heal",
                     "16", "80", "*HEAL")
@@ -104,9 +104,9 @@ def faults():
                     "POISON SPORE", a_halving)
     found += bounds(moves, "2 * randomInRange(generator, {low}, {high})", "a / 2", "2 * a",
                     "CLEAVE", a_halving)
-    found += bounds(moves, "randomInRange(generator, {low}, {high}));\n      break;\n    case 106",
+    found += bounds(moves, "randomInRange(generator, {low}, {high}));\n      break;\n    case Move::fireBreath",
                     "1", "2000", "ACID BREATH")
-    found += bounds(moves, "randomInRange(generator, {low}, {high}));\n      break;\n    case 107",
+    found += bounds(moves, "randomInRange(generator, {low}, {high}));\n      break;\n    case Move::moonwalk",
                     "1", "3000", "FIRE BREATH")
     for message, low, high, label in (
             ("CASTING @FIRE...", 30, 120, "spell FIRE"), ("CASTING @ICE...", 70, 240, "spell ICE"),

@@ -16,11 +16,7 @@ void heroBlow(Game& game) {
 void monsterAttack(Game& game) {
   const std::int32_t attack = game.monster.attack;
   const std::int32_t blow = randomInRange(game.generator, attack / 2, attack * 2);
-  std::int32_t damage = blow - game.hero.totalDefence();
-  if (damage <= 0) damage = 1;
-  game.hero.damageHero(damage);
-  game.console << "\nDAMAGED BY: " << damage;
-  game.console.endLine();
+  strikeHero(game, blow - game.hero.totalDefence());
 }
 
 void strikeHero(Game& game, std::int32_t amount) {

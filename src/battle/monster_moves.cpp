@@ -48,47 +48,48 @@ MoveOutcome monsterSpecial(Game& game) {
   Generator& generator = game.generator;
   Console& console = game.console;
   const std::int32_t a = game.monster.attack;
-  switch (game.monster.move) {
-    case 1:
+  switch (game.monster.getMove()) {
+    case Move::fire:
       announce(game, " USES @FIRE\n");
       strikeHero(game, randomInRange(generator, 30, 120));
       break;
-    case 5: {
+    case Move::heal: {
       announce(game, " USES *HEAL\n");
       const std::int32_t heal = randomInRange(generator, 16, 80);
       game.monster.healMonster(heal);
       console << "HEALED " << heal << "HP\n";
       break;
     }
-    case 100:
+    case Move::poisonSpore:
       announce(game, " USES POISON SPORE\n");
       strikeHero(game, randomInRange(generator, a / 2, 2 * a) + 5);
       break;
-    case 101: dualBlow(game, a); break;
-    case 102:
+    case Move::dualBlow: dualBlow(game, a); break;
+    case Move::cleave:
       announce(game, " USES CLEAVE\n");
       strikeHero(game, 2 * randomInRange(generator, a / 2, 2 * a));
       break;
-    case 103: return doomDice(game);
-    case 104: bloodDrain(game, a); break;
-    case 105:
+    case Move::doomDice: return doomDice(game);
+    case Move::bloodDrain: bloodDrain(game, a); break;
+    case Move::acidBreath:
       console.endLine();
       console << "RRRRRARGHHHH!\n" << game.monster.name << " BREATHES ACID BREATH\n";
       strikeHero(game, randomInRange(generator, 1, 2000));
       break;
-    case 106:
+    case Move::fireBreath:
       console.endLine();
       console << "RRRRRARGHHHH!\n" << game.monster.name << " BREATHES FIRE BREATH\n";
       strikeHero(game, randomInRange(generator, 1, 3000));
       break;
-    case 107:
+    case Move::moonwalk:
       console << "\nAaow!\n" << game.monster.name << " DOES THE MOONWALK!\n";
       game.hero.hp = 1;
       break;
-    case 108:
+    case Move::ultimaBeam:
       console << game.monster.name << " USES ULTIMA BEAM\n";
       strikeHero(game, kHitCap);  // as hard as any blow can land
       break;
+    case Move::none:
     default: break;  // no such move: the monster's turn passes
   }
   return MoveOutcome::done;

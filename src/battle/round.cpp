@@ -50,7 +50,7 @@ Screen enemyTurn(Game& game) {
   const Monster& monster = game.monster;
   // The chance is drawn only for a monster that has a move.
   const bool special =
-      monster.getMove() != 0 && randomInRange(game.generator, 1, 100) < monster.moveChance;
+      monster.getMove() != Move::none && randomInRange(game.generator, 1, 100) < monster.moveChance;
   if (special) {
     if (monsterSpecial(game) == MoveOutcome::instantDeath) return Screen::gameOver;
   } else {

@@ -66,6 +66,23 @@ struct Hero {
   bool levelUpDue() const { return experience >= nextLevelExp && level < kTopLevel; }
 };
 
+// The monsters' special moves, by the number that a monster's `move` holds.
+// Any other number is a move that does nothing.
+enum class Move : std::int32_t {
+  none = 0,
+  fire = 1,
+  heal = 5,  // no monster in the catalogue has it
+  poisonSpore = 100,
+  dualBlow = 101,
+  cleave = 102,
+  doomDice = 103,
+  bloodDrain = 104,
+  acidBreath = 105,
+  fireBreath = 106,
+  moonwalk = 107,
+  ultimaBeam = 108,
+};
+
 struct Monster {
   std::int32_t maxHp = 0;
   std::int32_t hp = 0;
@@ -73,7 +90,7 @@ struct Monster {
   std::int32_t defence = 0;
   std::int32_t experience = 0;
   std::int32_t gold = 0;
-  std::int32_t move = 0;  // special move, 0 for none
+  std::int32_t move = 0;  // the special move, a Move
   const char* name = nullptr;
   std::int32_t moveChance = 0;
 
@@ -85,7 +102,7 @@ struct Monster {
   void damageMonster(std::int32_t amount, Console& console);
   void healMonster(std::int32_t amount);
   std::int32_t getHp() const { return hp; }
-  std::int32_t getMove() const { return move; }
+  Move getMove() const { return static_cast<Move>(move); }
 };
 
 // The hero's limits, applied each time the main menu is shown and nowhere else.

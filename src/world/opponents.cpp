@@ -3,28 +3,30 @@
 namespace dusk {
 namespace {
 
+using enum Move;
+
 constexpr bool kFixed = false;
 constexpr bool kPerLevel = true;
 
 // clang-format off
-//                                  name                   maxHp  atk  def      exp  divided      gold move chance
-constexpr Opponent kGoblin         {"GOBLIN",                30,   10,   0,      50, kPerLevel,      50,   0, 25};
-constexpr Opponent kWolf           {"WOLF\t",               100,   14,   0,     100, kPerLevel,      60,   0, 25};
-constexpr Opponent kGnoll          {"GNOLL\t",              150,   20,   0,     150, kPerLevel,      80,   0, 25};
-constexpr Opponent kDireBoar       {"DIRE BOAR",            220,   26,   0,     200, kPerLevel,      90, 101, 55};
-constexpr Opponent kLizardman      {"LIZARDMAN",            260,   30,   0,     220, kPerLevel,     100,   1, 15};
+//                                  name                   maxHp  atk  def      exp  divided      gold move         chance
+constexpr Opponent kGoblin         {"GOBLIN",                30,   10,   0,      50, kPerLevel,      50, none,        25};
+constexpr Opponent kWolf           {"WOLF\t",               100,   14,   0,     100, kPerLevel,      60, none,        25};
+constexpr Opponent kGnoll          {"GNOLL\t",              150,   20,   0,     150, kPerLevel,      80, none,        25};
+constexpr Opponent kDireBoar       {"DIRE BOAR",            220,   26,   0,     200, kPerLevel,      90, dualBlow,    55};
+constexpr Opponent kLizardman      {"LIZARDMAN",            260,   30,   0,     220, kPerLevel,     100, fire,        15};
 
-constexpr Opponent kZombie         {"ZOMBIE",               120,   20,  30,     200, kPerLevel,      80,   0, 25};
-constexpr Opponent kSkeleton       {"SKELETON",             200,   32, 100,     400, kPerLevel,     150,   0, 25};
-constexpr Opponent kWraith         {"WRAITH",               180,   28, 300,    1000, kPerLevel,     300,   1, 74};
-constexpr Opponent kNecromancer    {"NECROMANCER",          750,   58,   0,    1500, kPerLevel,     330, 103, 90};
-constexpr Opponent kVampire        {"VAMPIRE",             1000,  100, 250,    3000, kPerLevel,     400, 104, 50};
+constexpr Opponent kZombie         {"ZOMBIE",               120,   20,  30,     200, kPerLevel,      80, none,        25};
+constexpr Opponent kSkeleton       {"SKELETON",             200,   32, 100,     400, kPerLevel,     150, none,        25};
+constexpr Opponent kWraith         {"WRAITH",               180,   28, 300,    1000, kPerLevel,     300, fire,        74};
+constexpr Opponent kNecromancer    {"NECROMANCER",          750,   58,   0,    1500, kPerLevel,     330, doomDice,    90};
+constexpr Opponent kVampire        {"VAMPIRE",             1000,  100, 250,    3000, kPerLevel,     400, bloodDrain,  50};
 
-constexpr Opponent kBat            {"BAT\t",                  3,    1,   0,       1, kFixed,          1, 104, 99};
-constexpr Opponent kOgre           {"OGRE",                 840,   80,   0,    2000, kPerLevel,     300,   0, 25};
-constexpr Opponent kDrow           {"DROW",                1500,   50,  50,    2500, kPerLevel,     400,   0, 25};
-constexpr Opponent kHookHorror     {"HOOK HORROR",          700,  190, 300,    4000, kPerLevel,     500, 101, 25};
-constexpr Opponent kUmberHulk      {"UMBER HULK",          2000,  120, 400,    5000, kPerLevel,     750,   0, 25};
+constexpr Opponent kBat            {"BAT\t",                  3,    1,   0,       1, kFixed,          1, bloodDrain,  99};
+constexpr Opponent kOgre           {"OGRE",                 840,   80,   0,    2000, kPerLevel,     300, none,        25};
+constexpr Opponent kDrow           {"DROW",                1500,   50,  50,    2500, kPerLevel,     400, none,        25};
+constexpr Opponent kHookHorror     {"HOOK HORROR",          700,  190, 300,    4000, kPerLevel,     500, dualBlow,    25};
+constexpr Opponent kUmberHulk      {"UMBER HULK",          2000,  120, 400,    5000, kPerLevel,     750, none,        25};
 
 constexpr const Opponent* kForest[] = {&kGoblin, &kWolf, &kGnoll, &kDireBoar, &kLizardman, &kLordOchu};
 constexpr const Opponent* kGraveyard[] = {&kZombie, &kSkeleton, &kWraith, &kNecromancer, &kVampire, &kDurahan};
@@ -36,12 +38,12 @@ constexpr const Opponent* kCastle[] = {&kLordOchu, &kDurahan, &kBlackDragon, &kR
 
 // The bosses, with ULTIMA WEAPON and the final boss, which have no area of their own.
 // clang-format off
-const Opponent kLordOchu       {"LORD OCHU",           3500,   50,   5,    1000, kFixed,        300, 100, 45};
-const Opponent kDurahan        {"DURAHAN",             5000,  120, 200,   10000, kPerLevel,    1000, 102, 80};
-const Opponent kBlackDragon    {"BLACK DRAGON",       35000,  350, 300,   50000, kPerLevel,    5000, 105, 25};
-const Opponent kRedDragon      {"RED DRAGON",         50000,  700, 500,   25000, kPerLevel,   25000, 106, 25};
-const Opponent kSorvaneTellick {"SORVANE TELLICK",    99999,  500, 500, 1000000, kPerLevel,   99999, 107, 25};
-const Opponent kUltimaWeapon   {"ULTIMA WEAPON",    1500000, 1500, 500, 1000000, kFixed,    1000000, 108, 25};
+const Opponent kLordOchu       {"LORD OCHU",           3500,   50,   5,    1000, kFixed,        300, poisonSpore, 45};
+const Opponent kDurahan        {"DURAHAN",             5000,  120, 200,   10000, kPerLevel,    1000, cleave,      80};
+const Opponent kBlackDragon    {"BLACK DRAGON",       35000,  350, 300,   50000, kPerLevel,    5000, acidBreath,  25};
+const Opponent kRedDragon      {"RED DRAGON",         50000,  700, 500,   25000, kPerLevel,   25000, fireBreath,  25};
+const Opponent kSorvaneTellick {"SORVANE TELLICK",    99999,  500, 500, 1000000, kPerLevel,   99999, moonwalk,    25};
+const Opponent kUltimaWeapon   {"ULTIMA WEAPON",    1500000, 1500, 500, 1000000, kFixed,    1000000, ultimaBeam,  25};
 // clang-format on
 
 std::span<const Opponent* const> forestOpponents() { return kForest; }
@@ -53,7 +55,7 @@ void setUpOpponent(Monster& monster, const Opponent& opponent, std::int32_t leve
   const std::int32_t experience =
       opponent.perLevel ? opponent.experience / level : opponent.experience;
   monster.setUpMonster(opponent.name, opponent.maxHp, opponent.attack, opponent.defence, experience,
-                       opponent.gold, opponent.move, opponent.moveChance);
+                       opponent.gold, static_cast<std::int32_t>(opponent.move), opponent.moveChance);
 }
 
 }  // namespace dusk

@@ -18,7 +18,7 @@ struct Opponent {
   std::int32_t experience;
   bool perLevel;  // experience is divided by the hero's level
   std::int32_t gold;
-  std::int32_t move;
+  Move move;
   std::int32_t moveChance;
 };
 
