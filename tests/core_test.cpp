@@ -359,7 +359,8 @@ TEST(MenuInput, ANumberCutShortByTheEndIsTakenAndTheNextReadEndsAtOnce) {
 
 TEST(Startup, ANumberAtTheVeryEndOfAFileIsStillActedOn) {
   const Played game = playGame("\n\n\n1");
-  EXPECT_EQ(game.output, opening() + std::string(kMainMenu) + "\n\n**FIGHT WHERE?**\n1:FOREST\n0:BACK\n");
+  EXPECT_EQ(game.output,
+            opening() + std::string(kMainMenu) + "\n\n**FIGHT WHERE?**\n1:FOREST\n0:BACK\n");
   EXPECT_EQ(game.status, 0);
 }
 
@@ -375,6 +376,18 @@ TEST(MenuInput, PauseTakesOneCharacterAndNothingIsPrintedAfterTheEnd) {
   reading.console << "B" << 5;
   reading.console.endLine();
   EXPECT_EQ(reading.out.str(), "A");
+}
+
+TEST(MenuOutput, TableLinesTabToTheColumnAndAlwaysTabOnce) {
+  std::istringstream in;
+  std::ostringstream out;
+  Console console(in, out);
+  console.printMenuLine(1, "ICE", 5, 16);                   // 5 columns: two tabs
+  console.printMenuLine(4, "ASSASSIN BLADE", 1500, 24);     // 16 columns: one tab
+  console.printMenuLine(12, "WHITE DRAGON ARMOUR", 9, 16);  // past the column: one tab
+  console.printMenuLine(-3, "X", 0, 8);
+  console.flush();
+  EXPECT_EQ(out.str(), "1:ICE\t\t5\n4:ASSASSIN BLADE\t1500\n12:WHITE DRAGON ARMOUR\t9\n-3:X\t0\n");
 }
 
 TEST(MenuInput, AVeryLongGarbageLineIsThrownAway) {

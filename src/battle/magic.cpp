@@ -6,10 +6,10 @@
 namespace dusk {
 namespace {
 
-// A line of the MAGIC menu. The spell passed is not the menu number: BOLT is 3
-// and ICE is 2.
+// A line of the MAGIC menu, numbered in this order. The spell passed is not the
+// menu number: BOLT is 3 and ICE is 2.
 struct MenuSpell {
-  std::string_view line;
+  std::string_view name;
   std::int32_t listedAbove;  // the level that the hero must exceed
   std::int32_t spell;
   std::int32_t cost;
@@ -17,16 +17,16 @@ struct MenuSpell {
 
 // clang-format off
 constexpr MenuSpell kMagicMenu[] = {
-    // line                 above  spell  cost
-    {"1:FIRE\t\t3\n",          2,     1,     3},
-    {"2:BOLT\t\t4\n",          4,     3,     4},
-    {"3:ICE\t\t5\n",           6,     2,     5},
-    {"4:CURE\t\t4\n",          3,     5,     4},
-    {"5:FIRE2\t\t22\n",        9,     6,    22},
-    {"6:ICE2\t\t24\n",        12,     7,    24},
-    {"7:BOLT3\t\t28\n",       13,     8,    28},
-    {"8:CURE2\t\t20\n",       11,     9,    20},
-    {"9:CURE4\t\t50\n",       19,    10,    50},
+    // name     above  spell  cost
+    {"FIRE",       2,     1,     3},
+    {"BOLT",       4,     3,     4},
+    {"ICE",        6,     2,     5},
+    {"CURE",       3,     5,     4},
+    {"FIRE2",      9,     6,    22},
+    {"ICE2",      12,     7,    24},
+    {"BOLT3",     13,     8,    28},
+    {"CURE2",     11,     9,    20},
+    {"CURE4",     19,    10,    50},
 };
 // clang-format on
 
@@ -87,13 +87,17 @@ Screen magicMenu(Game& game) {
   console << "\n*****MAGIC*****MP: ";
   game.hero.printMp(console);
   console.endLine();
-  for (const MenuSpell& entry : kMagicMenu) {
-    if (game.hero.level > entry.listedAbove) console << entry.line;
+  const std::span<const MenuSpell> menu = kMagicMenu;
+  // The costs stand at the tab stop of column 16.
+  for (std::size_t index = 0; index < menu.size(); ++index) {
+    const MenuSpell& entry = menu[index];
+    if (game.hero.level > entry.listedAbove) {
+      console.printMenuLine(static_cast<std::int32_t>(index + 1), entry.name, entry.cost, 16);
+    }
   }
   console << "0:BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::magicMenu;
-  const std::span<const MenuSpell> menu = kMagicMenu;
   if (*choice < 1 || *choice > menu.size()) return Screen::enemyTurn;
   const MenuSpell& entry = menu[*choice - 1];
   if (game.hero.level <= entry.listedAbove) return Screen::enemyTurn;

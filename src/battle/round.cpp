@@ -7,6 +7,8 @@
 namespace dusk {
 namespace {
 
+constexpr std::int32_t kRunCost = 100;
+
 void printStatus(Game& game) {
   Console& console = game.console;
   console << "\nDUSK LYNX: \tHP:";
@@ -22,8 +24,8 @@ void printStatus(Game& game) {
 
 // Running away always works, from bosses too, and never leaves a debt.
 Screen runAway(Game& game) {
-  game.console << "\nYOU RAN AWAY. LOST 100G\n";
-  game.hero.spendGold(100);
+  game.console << "\nYOU RAN AWAY. LOST " << kRunCost << "G\n";
+  game.hero.spendGold(kRunCost);
   if (game.hero.gold < 0) game.hero.gold = 0;
   game.console.pause();
   return Screen::mainMenu;

@@ -16,6 +16,14 @@ bool isBlank(int c) {
 
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
+constexpr std::size_t kTabWidth = 8;
+
+// The decimal digits of `number`, written into `digits`.
+std::string_view decimal(std::int32_t number, char (&digits)[12]) {
+  const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  return {digits, static_cast<std::size_t>(end - digits)};
+}
+
 }  // namespace
 
 Console::Console(std::istream& in, std::ostream& out)
@@ -83,8 +91,20 @@ Console& Console::operator<<(std::string_view text) {
 
 Console& Console::operator<<(std::int32_t number) {
   char digits[12];
-  const auto result = std::to_chars(digits, digits + sizeof digits, number);
-  return *this << std::string_view(digits, static_cast<std::size_t>(result.ptr - digits));
+  return *this << decimal(number, digits);
+}
+
+void Console::printMenuLine(std::int32_t number, std::string_view name, std::int32_t value,
+                            std::size_t column) {
+  char digits[12];
+  const std::string_view label = decimal(number, digits);
+  *this << label << ":" << name;
+  std::size_t at = label.size() + 1 + name.size();
+  do {
+    *this << "\t";
+    at = (at / kTabWidth + 1) * kTabWidth;
+  } while (at < column);
+  *this << value << "\n";
 }
 
 void Console::printValue(double value) {

@@ -19,6 +19,7 @@
 // before every read, so a player always sees a whole screen before typing.
 // Both streams must outlive the console.
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -38,6 +39,10 @@ class Console {
 
   Console& operator<<(std::string_view text);
   Console& operator<<(std::int32_t number);
+  // One line of a menu that lists a table: "N:NAME", tabs up to the tab stop
+  // at `column` (at least one tab), the value (a price or a cost), a newline.
+  void printMenuLine(std::int32_t number, std::string_view name, std::int32_t value,
+                     std::size_t column);
   // A sale value, in the output stream's default floating-point format.
   void printValue(double value);
   // A newline, then a flush.

@@ -23,9 +23,9 @@ Screen shopsMenu(Game& game) {
 Screen inn(Game& game) {
   Hero& hero = game.hero;
   Console& console = game.console;
-  console << "\nDO YOU WANT TO REST FOR 50G?\tGOLD: " << hero.gold;
+  console << "\nDO YOU WANT TO REST FOR " << kInnFee << "G?\tGOLD: " << hero.gold;
   console.endLine();
-  console << "1:REST, PAY 50G\n2:BACK\n";
+  console << "1:REST, PAY " << kInnFee << "G\n2:BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::inn;
   if (*choice != 1) return Screen::mainMenu;

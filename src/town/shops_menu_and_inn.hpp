@@ -6,7 +6,7 @@
 namespace dusk {
 
 Screen shopsMenu(Game& game);
-// Rest for 50 gold, charged even at full health; always back to the main menu.
+// Rest for the inn's fee, charged even at full health; always back to the main menu.
 Screen inn(Game& game);
 
 }  // namespace dusk

@@ -12,7 +12,6 @@ namespace {
 // Everything in which the two shops differ.
 struct Shop {
   std::string_view heading;  // followed by the gold and the list
-  std::string_view items;    // printed as it stands, not built from the catalogue
   std::span<const Item> (*catalogue)();
   const Item& (*hidden)();
   Screen list;  // the screens of this shop
@@ -30,8 +29,6 @@ struct Shop {
 
 const Shop kWeaponShop{
     "\n**WEAPON SHOP***\tGOLD: ",
-    "\n1:RUSTY SWORD\t\t15\n2:BRONZE SWORD\t\t50\n3:ANGURVADAL\t\t600\n4:ASSASSIN BLADE\t1500\n"
-    "5:RENDING AXE\t\t3000\n6:SELL\n7:BACK\n",
     weaponCatalogue,
     hiddenWeapon,
     Screen::weaponShop,
@@ -49,8 +46,6 @@ const Shop kWeaponShop{
 
 const Shop kArmourShop{
     "\n**ARMOUR SHOP***\tGOLD: ",
-    "\n1:LEATHER ARMOUR\t10\n2:CHAINMAIL\t\t100\n3:HALF PLATEMAIL\t450\n4:AEGIS ARMOUR\t\t2000\n"
-    "5:WHITE DRAGON ARMOUR\t5000\n6:SELL\n7:BACK\n",
     armourCatalogue,
     hiddenArmour,
     Screen::armourShop,
@@ -66,11 +61,22 @@ const Shop kArmourShop{
     armourSellPrice,
 };
 
+// The prices stand at the tab stop of column 24.
+void printItems(Console& console, std::span<const Item> items) {
+  console << "\n";
+  for (std::size_t index = 0; index < items.size(); ++index) {
+    console.printMenuLine(static_cast<std::int32_t>(index + 1), items[index].name,
+                          items[index].price, 24);
+  }
+  console << "6:SELL\n7:BACK\n";
+}
+
 Screen showList(Game& game, const Shop& shop) {
-  game.console << shop.heading << game.hero.gold << shop.items;
+  const auto items = shop.catalogue();
+  game.console << shop.heading << game.hero.gold;
+  printItems(game.console, items);
   const auto choice = game.console.readChoice();
   if (!choice) return shop.list;
-  const auto items = shop.catalogue();
   if (*choice >= 1 && *choice <= items.size()) {
     game.offer = &items[*choice - 1];
     return shop.buy;

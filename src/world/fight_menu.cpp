@@ -1,5 +1,7 @@
 #include "world/fight_menu.hpp"
 
+#include <cstddef>
+#include <span>
 #include <string_view>
 
 #include "world/opponents.hpp"
@@ -8,8 +10,25 @@ namespace dusk {
 namespace {
 
 constexpr std::uint32_t kBack = 7;
+constexpr std::string_view kFightWho = "\n***FIGHT WHO?***";
+
+// An area whose FIGHT WHO list is its opponents, the boss last, then BACK.
+struct Area {
+  Screen list;
+  std::span<const Opponent* const> (*opponents)();
+};
+
+const Area kForest{Screen::forestList, forestOpponents};
+const Area kGraveyard{Screen::graveyardList, graveyardOpponents};
+const Area kCaves{Screen::cavesList, cavesOpponents};
 
 bool castleOpen(std::int16_t progress) { return progress == 3 || progress == kStoryOver; }
+
+// "N:NAME", or "N:BOSS:NAME" with the title "BOSS:".
+void printOpponent(Console& console, std::size_t number, const Opponent& opponent,
+                   std::string_view title = "") {
+  console << static_cast<std::int32_t>(number) << ":" << title << listedName(opponent);
+}
 
 // Sets up the opponent; the hero's level at this visit divides the experience.
 Screen fight(Game& game, const Opponent& opponent) {
@@ -17,11 +36,18 @@ Screen fight(Game& game, const Opponent& opponent) {
   return Screen::battleMenu;
 }
 
-Screen areaList(Game& game, std::string_view text, std::span<const Opponent* const> opponents,
-                Screen self) {
-  game.console << text;
-  const auto choice = game.console.readChoice();
-  if (!choice) return self;
+Screen areaList(Game& game, const Area& area) {
+  const auto opponents = area.opponents();
+  Console& console = game.console;
+  console << kFightWho << "\n";
+  for (std::size_t index = 0; index < opponents.size(); ++index) {
+    const bool boss = index + 1 == opponents.size();
+    printOpponent(console, index + 1, *opponents[index], boss ? "BOSS:" : "");
+    console << "\n";
+  }
+  console << "7:BACK\n";
+  const auto choice = console.readChoice();
+  if (!choice) return area.list;
   if (*choice >= 1 && *choice <= opponents.size()) return fight(game, *opponents[*choice - 1]);
   return *choice == kBack ? Screen::mainMenu : Screen::fightMenu;
 }
@@ -53,37 +79,30 @@ Screen fightMenu(Game& game) {
   }
 }
 
-Screen forestList(Game& game) {
-  return areaList(game,
-                  "\n***FIGHT WHO?***\n1:GOBLIN\n2:WOLF\n3:GNOLL\n4:DIRE BOAR\n5:LIZARDMAN\n"
-                  "6:BOSS:LORD OCHU\n7:BACK\n",
-                  forestOpponents(), Screen::forestList);
-}
-
-Screen graveyardList(Game& game) {
-  return areaList(game,
-                  "\n***FIGHT WHO?***\n1:ZOMBIE\n2:SKELETON\n3:WRAITH\n4:NECROMANCER\n5:VAMPIRE\n"
-                  "6:BOSS:DURAHAN\n7:BACK\n",
-                  graveyardOpponents(), Screen::graveyardList);
-}
-
-Screen cavesList(Game& game) {
-  return areaList(game,
-                  "\n***FIGHT WHO?***\n1:BAT\n2:OGRE\n3:DROW\n4:HOOK HORROR\n5:UMBER HULK\n"
-                  "6:BOSS:BLACK DRAGON\n7:BACK\n",
-                  cavesOpponents(), Screen::cavesList);
-}
+Screen forestList(Game& game) { return areaList(game, kForest); }
+Screen graveyardList(Game& game) { return areaList(game, kGraveyard); }
+Screen cavesList(Game& game) { return areaList(game, kCaves); }
 
 Screen castleList(Game& game) {
   const bool storyOver = game.hero.progress == kStoryOver;
+  const auto castle = castleOpponents();
+  const std::size_t ultima = castle.size() + 1;
   Console& console = game.console;
-  console << "\n***FIGHT WHO?***\n1:LORD OCHU\n2:DURAHAN\n3:BLACK DRAGON\n4:RED DRAGON";
-  if (storyOver) console << "\n5:ULTIMA WEAPON\n";
+  console << kFightWho;
+  for (std::size_t index = 0; index < castle.size(); ++index) {
+    console << "\n";
+    printOpponent(console, index + 1, *castle[index]);
+  }
+  if (storyOver) {
+    console << "\n";
+    printOpponent(console, ultima, kUltimaWeapon);
+    console << "\n";
+  }
   console << "\n7:BACK";  // the player types on this line
   const auto choice = console.readChoice();
   if (!choice) return Screen::castleList;
-  if (*choice >= 1 && *choice <= 4) return fight(game, *castleOpponents()[*choice - 1]);
-  if (*choice == 5 && storyOver) {
+  if (*choice >= 1 && *choice <= castle.size()) return fight(game, *castle[*choice - 1]);
+  if (*choice == ultima && storyOver) {
     console << "\nI am Ultima... I am as old as the Cosmos. You cannot defeat me!\n";
     console.pause();
     return fight(game, kUltimaWeapon);
@@ -93,7 +112,7 @@ Screen castleList(Game& game) {
 
 Screen masterList(Game& game) {
   Console& console = game.console;
-  console << "\n***FIGHT WHO?***\n1:THE MASTER\n7:BACK\n";
+  console << kFightWho << "\n1:THE MASTER\n7:BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::masterList;
   if (*choice == 1) {

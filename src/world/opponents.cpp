@@ -51,11 +51,18 @@ std::span<const Opponent* const> graveyardOpponents() { return kGraveyard; }
 std::span<const Opponent* const> cavesOpponents() { return kCaves; }
 std::span<const Opponent* const> castleOpponents() { return kCastle; }
 
+std::string_view listedName(const Opponent& opponent) {
+  std::string_view name = opponent.name;
+  if (name.ends_with('\t')) name.remove_suffix(1);
+  return name;
+}
+
 void setUpOpponent(Monster& monster, const Opponent& opponent, std::int32_t level) {
   const std::int32_t experience =
       opponent.perLevel ? opponent.experience / level : opponent.experience;
   monster.setUpMonster(opponent.name, opponent.maxHp, opponent.attack, opponent.defence, experience,
-                       opponent.gold, static_cast<std::int32_t>(opponent.move), opponent.moveChance);
+                       opponent.gold, static_cast<std::int32_t>(opponent.move),
+                       opponent.moveChance);
 }
 
 }  // namespace dusk
