@@ -1,6 +1,7 @@
 #pragma once
-// The weapon and armour catalogues. Each name is a text that exists once; the
-// hero holds an item when its weaponName (or armourName) is that very text.
+// The weapon and armour catalogues, from which the shops print their lists.
+// Each name is a text that exists once; the hero holds an item when its
+// weaponName (or armourName) is that very text.
 
 #include <cstdint>
 #include <span>
