@@ -15,6 +15,9 @@ struct MenuSpell {
   std::int32_t cost;
 };
 
+// The costs stand at this tab stop, whatever the length of the name.
+constexpr std::size_t kCostColumn = 16;
+
 // clang-format off
 constexpr MenuSpell kMagicMenu[] = {
     // name     above  spell  cost
@@ -88,11 +91,11 @@ Screen magicMenu(Game& game) {
   game.hero.printMp(console);
   console.endLine();
   const std::span<const MenuSpell> menu = kMagicMenu;
-  // The costs stand at the tab stop of column 16.
   for (std::size_t index = 0; index < menu.size(); ++index) {
     const MenuSpell& entry = menu[index];
     if (game.hero.level > entry.listedAbove) {
-      console.printMenuLine(static_cast<std::int32_t>(index + 1), entry.name, entry.cost, 16);
+      console.printMenuLine(static_cast<std::int32_t>(index + 1), entry.name, entry.cost,
+                            kCostColumn);
     }
   }
   console << "0:BACK\n";

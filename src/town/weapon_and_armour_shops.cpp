@@ -61,12 +61,14 @@ const Shop kArmourShop{
     armourSellPrice,
 };
 
-// The prices stand at the tab stop of column 24.
+// The prices stand at this tab stop, whatever the length of the name.
+constexpr std::size_t kPriceColumn = 24;
+
 void printItems(Console& console, std::span<const Item> items) {
   console << "\n";
   for (std::size_t index = 0; index < items.size(); ++index) {
     console.printMenuLine(static_cast<std::int32_t>(index + 1), items[index].name,
-                          items[index].price, 24);
+                          items[index].price, kPriceColumn);
   }
   console << "6:SELL\n7:BACK\n";
 }
