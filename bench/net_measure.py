@@ -2,7 +2,7 @@
 """The network service's cost: many players at once on 127.0.0.1.
 
     python3 bench/net_measure.py --game build/release/dusk-lynx [--players 500]
-        [--rounds 20] [--alone 1000] [--no-delay on|off|both]
+        [--rounds 20] [--alone 1000] [--no-delay on|off|both] [--port PORT]
 
 A small activator stands in for the socket unit (Accept=yes): it listens on
 127.0.0.1, sets TCP_NODELAY on the listening socket as NoDelay=yes does (the
@@ -22,6 +22,11 @@ It measures:
   the last byte of the screen that follows: all players at once, --rounds each,
   then one player alone, --alone times. The players' own sockets have
   TCP_NODELAY too, so only the server's side is measured.
+
+With --port, the players go instead to the service already listening on
+127.0.0.1:PORT (the installed units, say), from 40 loopback addresses so as to
+stay within MaxConnectionsPerSource; --game then only tells the expected
+screens, and the memory is that of every game whose parent is a socat.
 """
 
 import argparse
@@ -77,8 +82,8 @@ def screens(game):
     return [later[len(earlier):] for earlier, later in zip([b""] + outputs, outputs)]
 
 
-async def player(port, shown, at_menu, go, rounds, times):
-    reader, writer = await asyncio.open_connection("127.0.0.1", port)
+async def player(port, shown, at_menu, go, rounds, times, source=None):
+    reader, writer = await asyncio.open_connection("127.0.0.1", port, local_addr=source and (source, 0))
     writer.get_extra_info("socket").setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
 
     async def expect(screen):
@@ -109,8 +114,20 @@ def memory(activator):
         fields = dict(line.split(":", 1) for line in lines if ":" in line)
         return {name: int(fields[name].split()[0]) for name in ("Pss", "Rss")}
 
-    translators = children_of(activator.pid)
-    games = [pid for translator in translators for pid in children_of(translator)]
+    def parent(pid):
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[1]
+
+    def named(pid, name):
+        return Path(f"/proc/{pid}/comm").read_text().strip() == name
+
+    if activator:
+        translators = children_of(activator.pid)
+        games = [pid for translator in translators for pid in children_of(translator)]
+    else:
+        games = [p.name for p in Path("/proc").iterdir() if p.name.isdigit() and named(p.name, "dusk-lynx")]
+        translators = [parent(pid) for pid in games]
+        games = [game for game, translator in zip(games, translators) if named(translator, "socat")]
+        translators = [parent(pid) for pid in games]
     return [sizes(pid) for pid in translators], [sizes(pid) for pid in games]
 
 
@@ -128,7 +145,8 @@ def report_times(label, times):
 async def crowd(port, shown, players, rounds, activator):
     at_menu, times, go = [], [], asyncio.Event()
     started = time.monotonic()
-    tasks = [asyncio.create_task(player(port, shown, at_menu, go, rounds, times)) for _ in range(players)]
+    sources = [None] * players if activator else [f"127.0.2.{n % 40 + 1}" for n in range(players)]
+    tasks = [asyncio.create_task(player(port, shown, at_menu, go, rounds, times, source)) for source in sources]
     while len(at_menu) < players:
         await asyncio.sleep(0.01)
         for task in tasks:
@@ -164,10 +182,16 @@ def main():
     parser.add_argument("--rounds", type=int, default=20)
     parser.add_argument("--alone", type=int, default=1000)
     parser.add_argument("--no-delay", choices=["on", "off", "both"], default="both")
+    parser.add_argument("--port", type=int, help="measure the service listening on 127.0.0.1:PORT")
     args = parser.parse_args()
     game = str(Path(args.game).resolve())
-    command = service_command(args.service, game)
     shown = screens(game)
+    if args.port:
+        print(f"the service on 127.0.0.1:{args.port}:")
+        asyncio.run(crowd(args.port, shown, args.players, args.rounds, None))
+        asyncio.run(alone(args.port, shown, args.alone))
+        return
+    command = service_command(args.service, game)
     print("command:", " ".join(command))
     for no_delay in {"on": [True], "off": [False], "both": [True, False]}[args.no_delay]:
         print(f"TCP_NODELAY {'on' if no_delay else 'off'}:")
