@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package as the README says (the release preset, then cpack),
-# has lintian check it, checks what it holds and its manual page, unpacks it
-# into a scratch root and plays a short scripted game with the installed
-# binary; makes it again from a Release build with the tests on and checks that
-# it is the same; then tries `cmake --install` into a staging folder. Run from
-# the repository's root.
+# has lintian check it, checks what it holds, its manual page and its systemd
+# units (systemd-analyze verify and security), unpacks it into a scratch root
+# and plays a short scripted game with the installed binary; makes it again
+# from a Release build with the tests on and checks that it is the same; then
+# tries `cmake --install` into a staging folder. Run from the repository's root.
 set -euo pipefail
 
 build=build/release
@@ -40,6 +40,14 @@ for path in ./usr/games/dusk-lynx ./usr/share/man/man6/dusk-lynx.6.gz \
 done
 grep -q '^-rwxr-xr-x .* ./usr/games/dusk-lynx$' "$scratch/listing" ||
   fail "./usr/games/dusk-lynx is not an executable file"
+units=./usr/lib/systemd/system
+for unit in dusk-lynx.socket dusk-lynx@.service; do
+  grep -q "^-rw-r--r-- .* $units/$unit\$" "$scratch/listing" || fail "$units/$unit is not in the package"
+done
+# Installing starts nothing: no maintainer scripts, no unit enabled.
+dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$scratch/control-files"
+! grep -qE 'inst$|rm$' "$scratch/control-files" || fail "maintainer scripts: $(cat "$scratch/control-files")"
+! grep -q '^\./etc/' "$scratch/contents" || fail "the package installs into /etc"
 
 # Its control fields.
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -48,6 +56,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Section) == games ]] || fail "Section: $(field Section)"
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ $(field Depends) == *libc6* ]] || fail "Depends: '$(field Depends)' (no libc6)"
+[[ $(field Depends) =~ (^|, )socat(,|$) ]] || fail "Depends: '$(field Depends)' (no socat)"
 grep -q '^ Depends: ' "$scratch/info" || fail "no Depends line"
 grep -q '^ Description: ' "$scratch/info" || fail "no Description"
 
@@ -71,6 +80,21 @@ dpkg-parsechangelog -l "$scratch/changelog" --all >/dev/null ||
   fail "the package's changelog is not in Debian's form"
 head -n 1 "$scratch/changelog" | grep -qF "dusk-lynx ($version) " ||
   echo "package: WARNING: CHANGELOG.md has no section for $version yet" >&2
+
+# The units: the service runs the installed game, systemd finds nothing wrong
+# with them, and the service's sandbox is rated 1.0 or better (the threshold's
+# scale is ten times the rating's).
+service=$root/usr/lib/systemd/system/dusk-lynx@.service
+grep -qx 'ExecStart=/usr/bin/socat .* EXEC:/usr/games/dusk-lynx' "$service" ||
+  fail "the service does not run /usr/games/dusk-lynx behind socat: $(grep ExecStart "$service")"
+mkdir "$scratch/units"
+cp "$root/usr/lib/systemd/system/dusk-lynx.socket" "$service" "$scratch/units/"
+cp "$service" "$scratch/units/dusk-lynx@1.service"
+systemd-analyze verify --man=no "$scratch/units/dusk-lynx.socket" "$scratch/units/dusk-lynx@1.service" ||
+  fail "systemd-analyze verify finds fault with the units"
+systemd-analyze security --offline=yes --threshold=10 "$scratch/units/dusk-lynx@1.service" \
+  >"$scratch/security" || { cat "$scratch/security"; fail "the service's sandbox is rated above 1.0"; }
+tail -n 1 "$scratch/security"
 
 # The installed game plays: title, introduction, main menu, statistics, quit.
 menu='\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n'
@@ -109,5 +133,10 @@ for path in usr/games/dusk-lynx usr/share/man/man6/dusk-lynx.6.gz usr/share/doc/
   [[ -f $stage/$path ]] || fail "cmake --install left out /$path"
 done
 [[ -x $stage/usr/games/dusk-lynx ]] || fail "cmake --install: /usr/games/dusk-lynx is not executable"
+diff -r "$root/usr/lib/systemd" "$stage/usr/lib/systemd" || fail "cmake --install made other units"
+# The service follows the game wherever it is installed.
+DESTDIR=$scratch/local cmake --install "$build" --prefix /usr/local >/dev/null
+grep -q 'EXEC:/usr/local/games/dusk-lynx$' "$scratch/local/usr/local/lib/systemd/system/dusk-lynx@.service" ||
+  fail "installed in /usr/local, the service does not run /usr/local/games/dusk-lynx"
 
 echo "== package ok: $deb"

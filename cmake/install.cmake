@@ -52,6 +52,23 @@ install(FILES "${PROJECT_SOURCE_DIR}/README.md"
               "${PROJECT_SOURCE_DIR}/packaging/copyright"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
+# The network service (see the README): a socket unit and the template of the
+# service that it starts for each connection, installed disabled. The template
+# names the game's installed path, known only when installing (cpack installs
+# into /usr whatever the build's prefix).
+set(DUSK_INSTALL_SYSTEMDUNITDIR "lib/systemd/system" CACHE STRING
+    "Where the systemd units go, relative to the install prefix")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx.socket"
+        DESTINATION "${DUSK_INSTALL_SYSTEMDUNITDIR}")
+install(CODE "
+  set(DUSK_GAME \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_GAMESDIR}/dusk-lynx\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx@.service.in\"
+                 \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx@.service\" @ONLY)
+  file(INSTALL \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx@.service\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SYSTEMDUNITDIR}\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+")
+
 # Why lintian's note on fortified functions does not apply to this program.
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME dusk-lynx)
@@ -70,6 +87,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The network service runs the game behind socat (CPack adds the libraries).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "socat")
 # CPack puts the summary above this text and indents it the way dpkg wants.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
 The hero, DUSK LYNX, sets out to lift a curse from the village of JETEK.

@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""The network service's cost: many players at once on 127.0.0.1.
+
+    python3 bench/net_measure.py --game build/release/dusk-lynx [--players 500]
+        [--rounds 20] [--alone 1000] [--no-delay on|off|both] [--port PORT]
+
+A small activator stands in for the socket unit (Accept=yes): it listens on
+127.0.0.1, sets TCP_NODELAY on the listening socket as NoDelay=yes does (the
+connections inherit it; `--no-delay off` leaves it out), and runs the service's
+own ExecStart line (from packaging/systemd/dusk-lynx@.service.in, the game's
+path pointed at --game) for each connection, the connection as its standard
+input and output. systemd-socket-activate, which the load test uses, has no
+no-delay option. What the activator leaves out is what only systemd does: the
+sandbox's namespaces, the cgroup and the dynamic user of each instance.
+
+It measures:
+- the time for all the players, connecting at once, to reach the main menu
+  (each presses Enter at the title and the introduction as they appear);
+- the memory of each player's two processes (socat and the game), proportional
+  set size from /proc/PID/smaps_rollup, while all sit at the main menu;
+- the time from a line sent (3, the statistics, then the main menu again) to
+  the last byte of the screen that follows: all players at once, --rounds each,
+  then one player alone, --alone times. The players' own sockets have
+  TCP_NODELAY too, so only the server's side is measured.
+
+With --port, the players go instead to the service already listening on
+127.0.0.1:PORT (the installed units, say), from 40 loopback addresses so as to
+stay within MaxConnectionsPerSource; --game then only tells the expected
+screens, and the memory is that of every game whose parent is a socat.
+"""
+
+import argparse
+import asyncio
+import os
+import socket
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tests"))
+from net_test import children_of, console_transcript, service_command  # noqa: E402
+
+
+# --- the activator (a process of its own) --------------------------------------
+
+def serve(no_delay, command):
+    """Accepts connections and starts the command on each, until killed."""
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if no_delay:
+        listener.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(4096)
+    print(listener.getsockname()[1], flush=True)
+    while True:
+        connection, _ = listener.accept()
+        actions = [(os.POSIX_SPAWN_DUP2, connection.fileno(), 0), (os.POSIX_SPAWN_DUP2, connection.fileno(), 1)]
+        os.posix_spawn(command[0], command, os.environ, file_actions=actions)
+        connection.close()
+        try:
+            while os.waitpid(-1, os.WNOHANG)[0] > 0:
+                pass
+        except ChildProcessError:
+            pass
+
+
+def start_activator(no_delay, command):
+    activator = subprocess.Popen([sys.executable, __file__, "--serve", "on" if no_delay else "off", "--", *command],
+                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    return activator, int(activator.stdout.readline())
+
+
+# --- the players -----------------------------------------------------------------
+
+def screens(game):
+    """The bytes a player receives after each key: the title, three Enters, 3."""
+    keys = ["", "\n", "\n\n", "\n\n\n", "\n\n\n3\n"]
+    outputs = [console_transcript(game, k.encode()).replace(b"\n", b"\r\n") for k in keys]
+    return [later[len(earlier):] for earlier, later in zip([b""] + outputs, outputs)]
+
+
+async def player(port, shown, at_menu, go, rounds, times, source=None):
+    reader, writer = await asyncio.open_connection("127.0.0.1", port, local_addr=source and (source, 0))
+    writer.get_extra_info("socket").setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    async def expect(screen):
+        if await reader.readexactly(len(screen)) != screen:
+            raise RuntimeError("a player received the wrong screen")
+
+    await expect(shown[0])
+    for screen in shown[1:4]:
+        writer.write(b"\r\n")
+        await expect(screen)
+    at_menu.append(time.monotonic())
+    await go.wait()
+    for _ in range(rounds):
+        sent = time.perf_counter()
+        writer.write(b"3\r\n")
+        await expect(shown[4])
+        times.append(time.perf_counter() - sent)
+    writer.write(b"4\r\n")
+    await reader.read()
+    writer.close()
+
+
+def memory(activator):
+    """Proportional and resident set sizes in KiB of each player's socat and game."""
+
+    def sizes(pid):
+        lines = Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines()
+        fields = dict(line.split(":", 1) for line in lines if ":" in line)
+        return {name: int(fields[name].split()[0]) for name in ("Pss", "Rss")}
+
+    def parent(pid):
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[1]
+
+    def named(pid, name):
+        return Path(f"/proc/{pid}/comm").read_text().strip() == name
+
+    if activator:
+        translators = children_of(activator.pid)
+        games = [pid for translator in translators for pid in children_of(translator)]
+    else:
+        games = [p.name for p in Path("/proc").iterdir() if p.name.isdigit() and named(p.name, "dusk-lynx")]
+        translators = [parent(pid) for pid in games]
+        games = [game for game, translator in zip(games, translators) if named(translator, "socat")]
+        translators = [parent(pid) for pid in games]
+    return [sizes(pid) for pid in translators], [sizes(pid) for pid in games]
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
+
+
+def report_times(label, times):
+    ms = [t * 1000 for t in times]
+    print(f"  {label}: {len(ms)} lines, median {statistics.median(ms):.2f} ms, 90th percentile "
+          f"{percentile(ms, 0.9):.2f} ms, 99th {percentile(ms, 0.99):.2f} ms, at most {max(ms):.2f} ms")
+
+
+async def crowd(port, shown, players, rounds, activator):
+    at_menu, times, go = [], [], asyncio.Event()
+    started = time.monotonic()
+    sources = [None] * players if activator else [f"127.0.2.{n % 40 + 1}" for n in range(players)]
+    tasks = [asyncio.create_task(player(port, shown, at_menu, go, rounds, times, source)) for source in sources]
+    while len(at_menu) < players:
+        await asyncio.sleep(0.01)
+        for task in tasks:
+            if task.done() and task.exception():
+                raise task.exception()
+    print(f"  {players} players connecting at once all at the main menu after "
+          f"{max(at_menu) - started:.2f} s (half of them after {statistics.median(at_menu) - started:.2f} s)")
+    translators, games = memory(activator)
+    for name, measured in (("socat", translators), ("the game", games)):
+        print(f"  {name}, {len(measured)} processes: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
+              f"proportional each, {statistics.mean(m['Rss'] for m in measured):.0f} KiB resident")
+    total = sum(m["Pss"] for m in translators + games)
+    print(f"  memory per player: {total / players:.0f} KiB proportional, {total / 1024:.1f} MiB for all {players}")
+    go.set()
+    await asyncio.gather(*tasks)
+    report_times(f"all {players} players, {rounds} lines each, a line sent to the next screen received", times)
+
+
+async def alone(port, shown, rounds):
+    times, go = [], asyncio.Event()
+    go.set()
+    await player(port, shown, [], go, rounds, times)
+    report_times("one player alone, a line sent to the next screen received", times)
+
+
+def main():
+    if len(sys.argv) > 2 and sys.argv[1] == "--serve":
+        serve(sys.argv[2] == "on", sys.argv[4:])
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--game", required=True)
+    parser.add_argument("--service", default=str(ROOT / "packaging/systemd/dusk-lynx@.service.in"))
+    parser.add_argument("--players", type=int, default=500)
+    parser.add_argument("--rounds", type=int, default=20)
+    parser.add_argument("--alone", type=int, default=1000)
+    parser.add_argument("--no-delay", choices=["on", "off", "both"], default="both")
+    parser.add_argument("--port", type=int, help="measure the service listening on 127.0.0.1:PORT")
+    args = parser.parse_args()
+    game = str(Path(args.game).resolve())
+    shown = screens(game)
+    if args.port:
+        print(f"the service on 127.0.0.1:{args.port}:")
+        asyncio.run(crowd(args.port, shown, args.players, args.rounds, None))
+        asyncio.run(alone(args.port, shown, args.alone))
+        return
+    command = service_command(args.service, game)
+    print("command:", " ".join(command))
+    for no_delay in {"on": [True], "off": [False], "both": [True, False]}[args.no_delay]:
+        print(f"TCP_NODELAY {'on' if no_delay else 'off'}:")
+        activator, port = start_activator(no_delay, command)
+        try:
+            asyncio.run(crowd(port, shown, args.players, args.rounds, activator))
+            asyncio.run(alone(port, shown, args.alone))
+        finally:
+            activator.kill()
+            activator.wait()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,266 @@
+#!/usr/bin/env python3
+"""Many players at once through the network service's own command line.
+
+    net_test.py GAME SERVICE_TEMPLATE STORY [--players N]
+
+`systemd-socket-activate --inetd --accept` stands in for the socket unit: it
+listens on 127.0.0.1 and runs, for each connection, exactly the ExecStart line
+of the service template (the game's path pointed at GAME), with the connection
+as standard input and output. All players connect at once; each plays its own
+scripted game (a random walk through the menus, a part of the whole story, or
+all of it), sending a few lines at a time, some with CR LF line ends. Each must
+receive exactly what the console game prints for the same keys, with every LF
+sent as CR LF. When the players are gone, every game and translator must have
+ended by itself, and no process may be left.
+
+Exits 0 when all is well, 1 on a failure, 77 (skipped) where socat or
+systemd-socket-activate is missing. Only 127.0.0.1 is used; the whole run is
+bounded by DEADLINE seconds.
+"""
+
+import argparse
+import asyncio
+import ctypes
+import os
+import random
+import shlex
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+DEADLINE = 180
+PLACEHOLDER = "@DUSK_GAME@"
+
+
+def fail(message):
+    print(f"FAIL: {message}")
+    sys.exit(1)
+
+
+def service_command(template, game):
+    """The service's ExecStart line, split as systemd splits it, running GAME."""
+    lines = [line for line in Path(template).read_text().splitlines() if line.startswith("ExecStart=")]
+    if len(lines) != 1:
+        fail(f"{template} has {len(lines)} ExecStart lines, not one")
+    words = shlex.split(lines[0].removeprefix("ExecStart="))
+    if sum(PLACEHOLDER in word for word in words) != 1:
+        fail(f"the ExecStart line names the game {PLACEHOLDER} not exactly once")
+    return [word.replace(PLACEHOLDER, game) for word in words]
+
+
+# --- the players' scripts --------------------------------------------------------
+
+def random_walk(seed):
+    """Title and introduction, then menu numbers, blank lines and some garbage."""
+    rng = random.Random(seed)
+    lines = ["", "", ""]
+    for _ in range(rng.randint(10, 80)):
+        roll = rng.random()
+        if roll < 0.12:
+            lines.append("")
+        elif roll < 0.18:
+            lines.append(rng.choice(["x", "7777", "-1", "99999999999", " 2", "1 3"]))
+        else:
+            lines.append(rng.choice("1111223567804"))
+    return lines
+
+
+def scripts(count, story):
+    """A different game for each player: (lines, whether the game ends by itself)."""
+    result = []
+    for player in range(count):
+        if player % 100 == 99:
+            # The whole story, after some looks at the statistics, ends with QUIT.
+            result.append((story[:3] + ["3"] * (player // 100) + story[3:], True))
+        elif player % 2:
+            result.append((story[: 3 + player], False))
+        else:
+            result.append((random_walk(player), False))
+    return result
+
+
+def console_transcript(game, keys):
+    """What the console game prints for these keys."""
+    done = subprocess.run([game], input=keys, stdout=subprocess.PIPE, timeout=60, check=True)
+    return done.stdout
+
+
+# --- the players -------------------------------------------------------------------
+
+async def play(port, lines, crlf, ends_itself, seed):
+    """Plays one game a few lines at a time; returns all the bytes received."""
+    reader, writer = await asyncio.open_connection("127.0.0.1", port)
+    writer.get_extra_info("socket").setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    received = bytearray()
+
+    async def read_all():
+        try:
+            while chunk := await reader.read(65536):
+                received.extend(chunk)
+        except ConnectionResetError:
+            # A reset may have cost the player the end of the game.
+            received.extend(b"\n[the connection was reset]")
+
+    reading = asyncio.create_task(read_all())
+    rng = random.Random(seed)
+    end = "\r\n" if crlf else "\n"
+    at = 0
+    try:
+        while at < len(lines) and not reading.done():
+            step = len(lines) if ends_itself else rng.randint(1, 3)
+            writer.write("".join(line + end for line in lines[at : at + step]).encode())
+            await writer.drain()
+            at += step
+            await asyncio.sleep(rng.uniform(0, 0.03))
+        if not ends_itself:
+            writer.write_eof()
+    except OSError:
+        pass  # the game ended before the script did, and the connection with it
+    await reading
+    writer.close()
+    return bytes(received)
+
+
+async def play_all(port, games):
+    return await asyncio.gather(
+        *(play(port, lines, player % 3 == 1, ends_itself, player) for player, (lines, ends_itself, _) in enumerate(games))
+    )
+
+
+# --- the server and its processes --------------------------------------------------
+
+def children_of(pid):
+    try:
+        return Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
+    except OSError:
+        return []
+
+
+def live_children():
+    """This process's children after a short grace, the ended ones collected."""
+
+    def reap():
+        try:
+            while os.waitpid(-1, os.WNOHANG)[0] > 0:
+                pass
+        except ChildProcessError:
+            pass
+        return not children_of(os.getpid())
+
+    wait_until(reap, 2)
+    return children_of(os.getpid())
+
+
+def kill_children():
+    for _ in range(10):
+        pids = live_children()
+        if not pids:
+            return
+        for pid in pids:
+            os.kill(int(pid), signal.SIGKILL)
+
+
+def wait_until(check, seconds):
+    deadline = time.monotonic() + seconds
+    while not check():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def start_server(command, log):
+    """systemd-socket-activate on a free port of 127.0.0.1: (process, port)."""
+    for _ in range(5):
+        port = free_port()
+        log.seek(0)
+        log.truncate()
+        server = subprocess.Popen(
+            ["systemd-socket-activate", "--inetd", "--accept", "--listen", f"127.0.0.1:{port}", *command],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+        listening = lambda: server.poll() is not None or b"Listening on" in Path(log.name).read_bytes()
+        if wait_until(listening, 10) and server.poll() is None:
+            return server, port
+        server.kill()
+        server.wait()
+    fail("systemd-socket-activate did not listen:\n" + Path(log.name).read_text())
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("game")
+    parser.add_argument("template")
+    parser.add_argument("story")
+    parser.add_argument("--players", type=int, default=500)
+    args = parser.parse_args()
+    for tool in ("socat", "systemd-socket-activate"):
+        if not shutil.which(tool):
+            print(f"SKIP: {tool} is not installed")
+            sys.exit(77)
+    game = str(Path(args.game).resolve())
+    command = service_command(args.template, game)
+    story = Path(args.story).read_text().splitlines()
+
+    games = [(lines, ends_itself, console_transcript(game, "".join(l + "\n" for l in lines).encode()))
+             for lines, ends_itself in scripts(args.players, story)]
+    if len({tuple(lines) for lines, _, _ in games}) != len(games):
+        fail("two players have the same script")
+
+    # Games whose translator is gone come to this process, to be counted.
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
+        fail("cannot collect orphaned processes")
+
+    def timeout(*_):
+        raise TimeoutError(f"the test took more than {DEADLINE} s")
+
+    signal.signal(signal.SIGALRM, timeout)
+    signal.alarm(DEADLINE)
+    with tempfile.NamedTemporaryFile(prefix="dusk-net-") as log:
+        server, port = start_server(command, log)
+        try:
+            started = time.monotonic()
+            transcripts = asyncio.run(play_all(port, games))
+            played = time.monotonic() - started
+            # Every game ends by itself once its player is gone.
+            if not wait_until(lambda: not children_of(server.pid), 20):
+                fail(f"{len(children_of(server.pid))} games still run after their players left")
+        finally:
+            server.terminate()
+            server.wait()
+            left = live_children()
+            kill_children()
+    if left:
+        fail(f"{len(left)} processes were left after the players and the server: {left}")
+    signal.alarm(0)
+
+    failures = 0
+    for player, ((lines, _, expected), received) in enumerate(zip(games, transcripts)):
+        wanted = expected.replace(b"\n", b"\r\n")
+        if received != wanted:
+            failures += 1
+            if failures <= 5:
+                at = next((i for i, (a, b) in enumerate(zip(received, wanted)) if a != b), min(len(received), len(wanted)))
+                near = slice(max(0, at - 40), at + 40)
+                print(f"player {player} ({len(lines)} lines): received {len(received)} bytes, expected {len(wanted)};"
+                      f" they part at byte {at}: {received[near]!r} against {wanted[near]!r}")
+    if failures:
+        fail(f"{failures} of {len(games)} players did not receive the console game's transcript")
+    total = sum(len(t) for t in transcripts)
+    print(f"PASS: {len(games)} players at once, {total} bytes, every transcript the console game's, "
+          f"played in {played:.1f} s; no process left")
+
+
+if __name__ == "__main__":
+    main()
