@@ -44,9 +44,15 @@ units=./usr/lib/systemd/system
 for unit in dusk-lynx.socket dusk-lynx@.service; do
   grep -q "^-rw-r--r-- .* $units/$unit\$" "$scratch/listing" || fail "$units/$unit is not in the package"
 done
-# Installing starts nothing: no maintainer scripts, no unit enabled.
-dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$scratch/control-files"
-! grep -qE 'inst$|rm$' "$scratch/control-files" || fail "maintainer scripts: $(cat "$scratch/control-files")"
+# Installing starts nothing: the maintainer scripts enable and start no unit,
+# and no unit is enabled by a link under /etc.
+mkdir "$scratch/control"
+dpkg-deb -e "$deb" "$scratch/control"
+for script in postinst prerm postrm; do
+  [[ -x $scratch/control/$script ]] || fail "no $script"
+done
+! sed '/^ *#/d' "$scratch/control/"*inst "$scratch/control/"*rm | grep -wE 'enable|start|restart' ||
+  fail "a maintainer script enables or starts a unit"
 ! grep -q '^\./etc/' "$scratch/contents" || fail "the package installs into /etc"
 
 # Its control fields.

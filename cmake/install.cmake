@@ -89,6 +89,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The network service runs the game behind socat (CPack adds the libraries).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "socat")
+# The maintainer scripts only tell systemd of the units and stop the socket on
+# removal; nothing is enabled or started.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/packaging/debian/postinst"
+    "${PROJECT_SOURCE_DIR}/packaging/debian/prerm" "${PROJECT_SOURCE_DIR}/packaging/debian/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack puts the summary above this text and indents it the way dpkg wants.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
 The hero, DUSK LYNX, sets out to lift a curse from the village of JETEK.
