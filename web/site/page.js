@@ -235,23 +235,29 @@
 
   window.dusk = dusk;
 
-  // The engine, once its scripts have run: its module has been compiling since
-  // dusk-module.js ran.
-  addEventListener("DOMContentLoaded", () => {
+  // The engine, once the page has drawn its first screen: its module
+  // compiles as soon as dusk-module.js runs, and the game starts with dusk.js.
+  requestAnimationFrame(() => setTimeout(loadEngine));
+
+  function loadEngine() {
     const failed = (error) => (statusLine.textContent = `The game could not start: ${error}`);
-    createDuskEngine({
-      instantiateWasm(imports, receiveInstance) {
-        duskModule
-          .then((module) => WebAssembly.instantiate(module, imports))
-          .then(receiveInstance, failed);
-        return {};
-      },
-      page: { read, write, ended },
-    }).catch(failed);
+    const [, glue] = ["dusk-module.js", "dusk.js"].map((src) =>
+      document.body.appendChild(Object.assign(document.createElement("script"), { src, async: false })));
+    glue.addEventListener("load", () =>
+      createDuskEngine({
+        instantiateWasm(imports, receiveInstance) {
+          duskModule
+            .then((module) => WebAssembly.instantiate(module, imports))
+            .then(receiveInstance, failed);
+          return {};
+        },
+        page: { read, write, ended },
+      }).catch(failed));
+
     // The manifest (to install the page) and the worker that keeps the site
     // for playing offline; a browser has neither for a page opened from disk.
     if (location.protocol === "file:") return;
     document.head.append(Object.assign(document.createElement("link"), { rel: "manifest", href: "manifest.webmanifest" }));
     navigator.serviceWorker?.register("sw.js").catch((error) => console.warn(`No offline play: ${error}`));
-  });
+  }
 })();

@@ -3,7 +3,7 @@
 // there is one (so a new version of the site is never mixed with an old one),
 // and from what was kept when there is none. The build writes the list.
 const kept = "dusk-lynx";
-const files = [@DUSK_SITE_FILES@];
+const files = [@DUSK_KEPT_FILES@];
 
 self.addEventListener("install", (event) => {
   event.waitUntil(caches.open(kept).then((cache) => cache.addAll(files)));

@@ -88,11 +88,16 @@ export function launchBrowser() {
 // waits until the game first waits for the player. `problems` collects page
 // errors, console errors and warnings, failed requests, and requests for
 // anything not under `url`'s folder. The options: the viewport's `width` and
-// `height`, a phone's `touch` screen, the system's `colorScheme`.
-export async function openGame(context, url, { width = 1000, height = 700, touch = false, colorScheme = "dark" } = {}) {
+// `height`, a phone's `touch` screen, the system's `colorScheme` and its wish
+// for `reducedMotion`.
+export async function openGame(context, url, options = {}) {
+  const { width = 1000, height = 700, touch = false, colorScheme = "dark", reducedMotion = false } = options;
   const page = await context.newPage();
   await page.setViewport({ width, height, isMobile: touch, hasTouch: touch });
-  await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: colorScheme }]);
+  await page.emulateMediaFeatures([
+    { name: "prefers-color-scheme", value: colorScheme },
+    { name: "prefers-reduced-motion", value: reducedMotion ? "reduce" : "no-preference" },
+  ]);
   const problems = watchProblems(page, url);
   await page.goto(url);
   await page.evaluate(() => dusk.shown());

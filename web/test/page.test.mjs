@@ -61,8 +61,8 @@ const noHorizontalScroll = (page) =>
 
 describe("a phone", () => {
   it("plays a game by taps alone, as typing plays it, with large targets and no sideways scrolling", async () => {
-    const { page, problems } = await openGame(browser, server.url, { width: 390, height: 844, touch: true });
-    await page.emulateMediaFeatures([{ name: "prefers-reduced-motion", value: "reduce" }]);
+    const { page, problems } = await openGame(browser, server.url,
+      { width: 390, height: 844, touch: true, colorScheme: "light", reducedMotion: true });
     // The statistics, a fight in the forest to its end, the shops, and QUIT.
     const plan = ["3:", "1:BATTLE", "1:FOREST", "1:", "2:SHOPS", "5:BACK", "4:QUIT"];
     const sent = [];
@@ -199,8 +199,14 @@ describe("axe-core", () => {
     const check = async (state) => {
       for (const colorScheme of ["dark", "light"]) {
         for (const width of [1280, 320]) {
-          await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: colorScheme }]);
+          await page.emulateMediaFeatures([
+            { name: "prefers-color-scheme", value: colorScheme },
+            { name: "prefers-reduced-motion", value: "reduce" },
+          ]);
           await page.setViewport({ width, height: 800 });
+          if (state === "a battle" && colorScheme === "dark" && width === 1280) {
+            await page.screenshot({ path: join(results, "desktop.png") });
+          }
           const found = await page.evaluate(async () => {
             const tags = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22a", "wcag22aa"];
             const { violations } = await axe.run(document, { runOnly: { type: "tag", values: tags } });
@@ -215,7 +221,7 @@ describe("axe-core", () => {
     await check("statistics");
     await typeLines(page, ["1", "1", "1"]);
     assert.ok((await page.evaluate(() => dusk.choices)).includes("1:ATTACK"));
-    await check("battle");
+    await check("a battle");
     await typeLines(page, ["6", "4"]);
     assert.equal(await page.evaluate(() => dusk.ended), true);
     await check("the end");

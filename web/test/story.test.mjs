@@ -57,7 +57,6 @@ describe("the whole story in the page", () => {
     const { page, problems } = await openGame(browser, server.url, { width: 1280, height: 800 });
     const { waits, added, announced, transcript } = await page.evaluate(playStory, lines);
     const game = await page.evaluate(() => ({ ...dusk }));
-    await page.screenshot({ path: join(results, "desktop.png") });
     if (game.output !== expected) await writeFile(join(results, "story.page.txt"), game.output, "latin1");
     assert.ok(game.output === expected,
       `the page's output differs from ${storyOutput} (it is in ${results}/story.page.txt), ` +
