@@ -15,8 +15,13 @@
 // engine itself first waits.
 // Enter to next screen: from sending a line until the game waits again and
 // the next frame is drawn, for each line of the story (or its first N),
-// measured inside the page; target a median within 8 ms. With it, how long
-// after the Enter each screen reached the live region; target within 100 ms.
+// measured inside the page; target a median within 8 ms. A display refreshes
+// 60 times a second, and an Enter waits on average 8.3 ms for its next
+// refresh whatever the page does: the figure is taken with Chromium drawing
+// frames as soon as they are ready (--disable-frame-rate-limit
+// --disable-gpu-vsync), which leaves the page's own time, and again at 60
+// frames a second, as a player sees it. With it, how long after the Enter each
+// screen reached the live region; target within 100 ms.
 // --check fails only when the load misses its target: timings depend on the
 // machine and never fail it.
 
@@ -161,15 +166,23 @@ async function main() {
     let lines = (await readFile(options.story, "latin1")).split("\n");
     if (lines.at(-1) === "") lines.pop();
     if (options.lines) lines = lines.slice(0, Number(options.lines));
-    const tab = await browser.newPage();
-    await tab.setViewport({ width: 1000, height: 700 });
-    await tab.goto(server.url);
-    await tab.evaluate(() => dusk.shown());
-    const { screens, announced } = await tab.evaluate(timeLines, lines);
-    console.log(`Enter to next screen drawn: median ${milliseconds(median(screens))} over ${screens.length} lines ` +
-      `(90th percentile ${milliseconds(percentile(screens, 0.9))}, max ${milliseconds(Math.max(...screens))}; target: median 8 ms)`);
-    console.log(`Enter to the screen in the live region: median ${milliseconds(median(announced))} over ${announced.length} screens ` +
-      `(max ${milliseconds(Math.max(...announced))}; target: within 100 ms)`);
+    const unlimited = await launchBrowser(["--disable-frame-rate-limit", "--disable-gpu-vsync"]);
+    try {
+      for (const [frames, player] of [["frames drawn when ready", unlimited], ["60 frames a second", browser]]) {
+        const tab = await player.newPage();
+        await tab.setViewport({ width: 1000, height: 700 });
+        await tab.goto(server.url);
+        await tab.evaluate(() => dusk.shown());
+        const { screens, announced } = await tab.evaluate(timeLines, lines);
+        await tab.close();
+        console.log(`Enter to next screen drawn, ${frames}: median ${milliseconds(median(screens))} over ${screens.length} lines ` +
+          `(90th percentile ${milliseconds(percentile(screens, 0.9))}, max ${milliseconds(Math.max(...screens))}; target: median 8 ms)`);
+        console.log(`  Enter to the screen in the live region: median ${milliseconds(median(announced))} over ${announced.length} screens ` +
+          `(max ${milliseconds(Math.max(...announced))}; target: within 100 ms)`);
+      }
+    } finally {
+      await unlimited.close();
+    }
 
     if (options.check && total > 80 * 1024) {
       console.error("FAIL: a first visit loads more than 80 KB gzipped");

@@ -123,8 +123,10 @@
     scrollTo({ top: Math.min(bottom, (latest.lastChild?.offsetTop ?? bottom) - 8) });
   }
 
-  // Sends one line, shown in the transcript where a console echoes it.
+  // Sends one line, shown in the transcript where a console echoes it; once
+  // the game has ended, there is no one to send it to.
   function send(line) {
+    if (dusk.ended) return;
     const echo = document.createElement("pre");
     echo.className = "typed";
     echo.textContent = line;
@@ -222,7 +224,7 @@
     pasted.forEach(send);
   });
   field.addEventListener("keydown", (event) => {
-    if (event.ctrlKey && event.key === "d" && field.value === "") {
+    if (event.ctrlKey && event.key.toLowerCase() === "d" && field.value === "") {
       event.preventDefault();
       endInput();
     }
@@ -241,8 +243,11 @@
 
   function loadEngine() {
     const failed = (error) => (statusLine.textContent = `The game could not start: ${error}`);
-    const [, glue] = ["dusk-module.js", "dusk.js"].map((src) =>
-      document.body.appendChild(Object.assign(document.createElement("script"), { src, async: false })));
+    const [, glue] = ["dusk-module.js", "dusk.js"].map((src) => {
+      const script = Object.assign(document.createElement("script"), { src, async: false });
+      script.addEventListener("error", () => failed(`${src} did not load`));
+      return document.body.appendChild(script);
+    });
     glue.addEventListener("load", () =>
       createDuskEngine({
         instantiateWasm(imports, receiveInstance) {

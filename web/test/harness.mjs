@@ -61,8 +61,8 @@ export async function serveSite(root = siteDir) {
 }
 
 // Headless Chromium without the background traffic that a closed network
-// refuses (updates, sync, field trials).
-export function launchBrowser() {
+// refuses (updates, sync, field trials), and with `flags` of its own.
+export function launchBrowser(flags = []) {
   const chromium = process.env.DUSK_CHROMIUM ?? "/usr/bin/chromium";
   if (!existsSync(chromium)) {
     throw new Error(`no browser at ${chromium}: install Debian's chromium (apt-get install chromium), or set DUSK_CHROMIUM`);
@@ -80,6 +80,7 @@ export function launchBrowser() {
       "--disable-sync",
       "--disable-default-apps",
       "--disable-extensions",
+      ...flags,
     ],
   });
 }
