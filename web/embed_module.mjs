@@ -16,7 +16,15 @@ writeFileSync(
   scriptFile,
   `// DUSK LYNX's engine, compiled from the game's C++ sources; made by embed_module.mjs.
 self.duskModule = (async () => {
-  const packed = Uint8Array.from(atob("${base64}"), (c) => c.charCodeAt(0));
+  const base64 = "${base64}";
+  let packed;
+  if (Uint8Array.fromBase64) {
+    packed = Uint8Array.fromBase64(base64);
+  } else {
+    const text = atob(base64);
+    packed = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; i++) packed[i] = text.charCodeAt(i);
+  }
   const unpacked = new Blob([packed]).stream().pipeThrough(new DecompressionStream("gzip"));
   return WebAssembly.compile(await new Response(unpacked).arrayBuffer());
 })();
