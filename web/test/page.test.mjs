@@ -76,6 +76,10 @@ describe("a phone", () => {
       const sizes = await page.$$eval("button, input", (targets) =>
         targets.map((target) => target.getBoundingClientRect()).map(({ width, height }) => Math.min(width, height)));
       smallest = Math.min(smallest, ...sizes);
+      assert.ok(await page.$eval("#latest", (latest) => {
+        const { top, bottom } = latest.lastElementChild.getBoundingClientRect();
+        return bottom > 0 && top < innerHeight;
+      }), "the newest screen is out of sight");
       if (wanted === "1:ATTACK" && !photographed) {
         await page.screenshot({ path: join(results, "phone.png") });
         photographed = true;
