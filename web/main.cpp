@@ -1,8 +1,8 @@
 // DUSK LYNX in a web page: the page's counterpart of src/main.cpp. The game
 // plays on two stream buffers that talk to the page's script (page.js): input
-// comes from the page's input line one line at a time, and output goes to the
-// page at every flush. When a game ends, the page may ask for a new one; it starts from the
-// title with a fresh generator, so the same typing replays the same game.
+// comes from the page one line at a time, and output goes to it at every
+// flush. When a game ends, the page may ask for a new one; it starts from the
+// title with a fresh generator, so the same input replays the same game.
 
 #include <emscripten.h>
 
@@ -21,7 +21,7 @@ namespace dusk::page {
 // the end of the input. `pause` tells the page whether the game waits for
 // Enter alone rather than for a choice, should it have to wait.
 EM_ASYNC_JS(int, readInput, (char* buffer, int size, bool pause), {
-  const bytes = await Module.page.read(size, pause !== 0);
+  const bytes = await Module.page.read(size, Boolean(pause));
   HEAPU8.set(bytes, buffer);
   return bytes.length;
 });
@@ -34,8 +34,8 @@ EM_JS(void, writeOutput, (const char* bytes, int size),
 // asks for a new game.
 EM_ASYNC_JS(void, awaitNewGame, (int status), { await Module.page.ended(status); });
 
-// The player's typing, a line at a time, as a terminal in its ordinary
-// (canonical) mode hands it over: a read waits only when all that was typed
+// The player's lines, one at a time, as a terminal in its ordinary
+// (canonical) mode hands them over: a read waits only when all that was sent
 // has been read. A line longer than the buffer comes in several reads.
 //
 // The game reads a choice by looking at the next character first (sgetc,
