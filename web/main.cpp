@@ -1,8 +1,8 @@
 // DUSK LYNX in a web page: the page's counterpart of src/main.cpp. The game
 // plays on two stream buffers that talk to the page's script (page.js): input
-// comes from the terminal one line at a time, and output goes to it at every
+// comes from the page one line at a time, and output goes to it at every
 // flush. When a game ends, the page may ask for a new one; it starts from the
-// title with a fresh generator, so the same typing replays the same game.
+// title with a fresh generator, so the same input replays the same game.
 
 #include <emscripten.h>
 
@@ -18,14 +18,15 @@ namespace dusk::page {
 
 // Waits until the player has sent a line (or ended the input), copies at most
 // `size` bytes of what is unread to `buffer` and returns how many: 0 only at
-// the end of the input.
-EM_ASYNC_JS(int, readInput, (char* buffer, int size), {
-  const bytes = await Module.page.read(size);
+// the end of the input. `pause` tells the page whether the game waits for
+// Enter alone rather than for a choice, should it have to wait.
+EM_ASYNC_JS(int, readInput, (char* buffer, int size, bool pause), {
+  const bytes = await Module.page.read(size, Boolean(pause));
   HEAPU8.set(bytes, buffer);
   return bytes.length;
 });
 
-// Shows `size` bytes from `bytes` in the terminal.
+// Shows `size` bytes from `bytes` on the page.
 EM_JS(void, writeOutput, (const char* bytes, int size),
       { Module.page.write(HEAPU8.slice(bytes, bytes + size)); });
 
@@ -33,19 +34,32 @@ EM_JS(void, writeOutput, (const char* bytes, int size),
 // asks for a new game.
 EM_ASYNC_JS(void, awaitNewGame, (int status), { await Module.page.ended(status); });
 
-// The player's typing, a line at a time, as a terminal in its ordinary
-// (canonical) mode hands it over: a read waits only when all that was typed
+// The player's lines, one at a time, as a terminal in its ordinary
+// (canonical) mode hands them over: a read waits only when all that was sent
 // has been read. A line longer than the buffer comes in several reads.
+//
+// The game reads a choice by looking at the next character first (sgetc,
+// which calls underflow() when nothing is left), and waits for Enter alone by
+// taking one (sbumpc, which calls uflow()), so the two calls tell a menu from
+// a pause.
 class PageInput : public std::streambuf {
  protected:
-  int_type underflow() override {
-    const int count = readInput(buffer_, static_cast<int>(sizeof buffer_));
+  int_type underflow() override { return fill(false); }
+
+  int_type uflow() override {
+    const int_type c = fill(true);
+    if (!traits_type::eq_int_type(c, traits_type::eof())) gbump(1);
+    return c;
+  }
+
+ private:
+  int_type fill(bool pause) {
+    const int count = readInput(buffer_, static_cast<int>(sizeof buffer_), pause);
     if (count <= 0) return traits_type::eof();
     setg(buffer_, buffer_, buffer_ + count);
     return traits_type::to_int_type(buffer_[0]);
   }
 
- private:
   char buffer_[1024];
 };
 

@@ -1,250 +1,268 @@
-// The page: a terminal (xterm.js) with a terminal's line discipline (xterm-pty)
-// in front of the game's engine (dusk.js, the game compiled to WebAssembly).
+// The page: the game's screens as a transcript of <pre> blocks, a native input
+// line, and buttons for the choices of the screen the game waits at, in front
+// of the game's engine (dusk.js, the game compiled to WebAssembly).
 //
-// The engine asks for input through readTyped() and waits only when all that
-// was typed has been read; it hands its output over at every flush, so a screen is
-// whole before the game waits. When a game ends, the page says so and offers a
-// new one, from the title, with the generator starting over.
+// The engine asks for input through read() and waits only when all that was
+// sent has been read; a screen is everything it printed since it last waited.
+// The title, the same in every game, is in the page from the start.
 //
 // window.dusk is for tests and anyone scripting the page (see web/README.md).
 (() => {
   "use strict";
-
-  // The engine's module has been compiling since dusk-module.js ran; its game
-  // starts only after this script has run, as every step of its start is
-  // asynchronous.
-  const engine = createDuskEngine({
-    instantiateWasm(imports, receiveInstance) {
-      self.duskModule
-        .then((module) => WebAssembly.instantiate(module, imports))
-        .then((instance) => receiveInstance(instance));
-      return {};
-    },
-    page: { read: readTyped, write: showOutput, ended: gameEnded },
-  });
-
-  const terminalElement = document.getElementById("terminal");
-  const statusElement = document.getElementById("status");
-  const newGameButton = document.getElementById("new-game");
-
-  const terminal = new Terminal({
-    screenReaderMode: true,
-    scrollback: 10000,
-    cursorBlink: false,
-    fontFamily: "monospace",
-    fontSize: 16,
-  });
-  const fit = new FitAddon.FitAddon();
-  terminal.loadAddon(fit);
-  terminal.open(terminalElement);
-  fit.fit();
-  new ResizeObserver(() => fit.fit()).observe(terminalElement);
-
-  // Ctrl-C with text selected copies it, as in a terminal window; the game
-  // itself has no use for the key.
-  terminal.attachCustomKeyEventHandler(
-    (event) => !(event.ctrlKey && event.key === "c" && terminal.hasSelection()),
-  );
-
-  // Keys that send escape sequences (arrows, Home, F1, Alt with a letter...)
-  // mean nothing to the game: they are dropped before the line discipline,
-  // which would otherwise echo them as ^[[A and hand them to the game.
-  const escapeSequence = /\x1b(?:\[[\x30-\x3f]*[\x20-\x2f]*[\x40-\x7e]|O[\s\S]|[\s\S])?/g;
-
-  // --- the game's state, as window.dusk shows it ------------------------------
+  const byId = (id) => document.getElementById(id);
+  const [history, latest, choices, form, field, statusLine, newGameButton] =
+    ["history", "latest", "choices", "move", "line", "status", "new-game"].map(byId);
+  const encoder = new TextEncoder();
+  const choiceLine = /^\d+:/;
 
   const dusk = {
     output: "",
     waits: 0,
     ended: false,
     status: null,
-    terminal,
-    type,
+    choices: Array.from(choices.children, (button) => button.textContent),
+    announced: [],
+    type: send,
     newGame,
     settled,
-    shown,
+    shown: settled,
     screen,
   };
 
-  // Lines the line discipline has handed over and the game has not read yet,
-  // as arrays of bytes; an empty one is the end of the input (Ctrl-D).
-  let lines = [];
+  let lines = []; // sent and not read yet, as bytes; an empty one ends the input
   let wakeReader = null;
+  let printed = ""; // since the game last waited
+  let title = latest.querySelector("pre"); // shown before the engine started
   let startNextGame = null;
   let restarting = false;
-  let pty = null;
-  let unwritten = 0;
-  const settledWaiters = [];
-  const drainedWaiters = [];
+  let byTouch = false;
+  const waiters = [];
 
-  // --- the terminal's line discipline ------------------------------------------
+  // --- what the engine calls -----------------------------------------------------
 
-  // Each game gets a pty of its own, so no half-typed line carries over.
-  function openGamePty() {
-    if (pty) pty.dispose();
-    const { master, slave } = openpty();
-    const termios = slave.ioctl("TCGETS");
-    // No signals (Ctrl-C, Ctrl-Z) and no flow control (Ctrl-S): there is no
-    // process to stop here, and a frozen page would only puzzle the player.
-    slave.ioctl(
-      "TCSETS",
-      new Termios(
-        termios.iflag & ~Flags.IXON,
-        termios.oflag,
-        termios.cflag,
-        termios.lflag & ~Flags.ISIG,
-        termios.cc,
-      ),
-    );
-    slave.onReadable(() => {
-      lines.push(slave.read());
-      wake();
-    });
-    // The master's side is connected by hand rather than as an addon, to drop
-    // escape sequences on the way in and to know when its writes are drawn.
-    master.activate({
-      write: (data, callback) => writeToScreen(data, callback),
-      onData: (listener) =>
-        terminal.onData((data) => listener(data.replace(escapeSequence, ""))),
-      onBinary: (listener) => terminal.onBinary(listener),
-      onResize: (listener) => terminal.onResize(listener),
-    });
-    pty = { slave, dispose: () => master.dispose() };
-  }
-
-  // xterm.js parses asynchronously, and the pty sends its next piece only when
-  // the last one is parsed: counting the pieces in flight tells when all the
-  // game printed is on screen.
-  function writeToScreen(data, callback) {
-    unwritten++;
-    terminal.write(data, () => {
-      callback();
-      if (--unwritten === 0) release(drainedWaiters);
-    });
-  }
-
-  function release(waiters) {
-    for (const resolve of waiters.splice(0)) resolve();
-  }
-
-  function wake() {
-    if (!wakeReader) return;
-    const resolve = wakeReader;
-    wakeReader = null;
-    resolve();
-  }
-
-  // --- what the engine calls ---------------------------------------------------
-
-  // Resolves to the next bytes typed, at most `size` of them; an empty array
-  // at the end of the input.
-  async function readTyped(size) {
+  // Resolves to the next bytes sent, at most `size` of them; none at the end of
+  // the input. `pause` tells whether the game waits for Enter alone.
+  async function read(size, pause) {
+    if (title) {
+      if (printed.startsWith(title.textContent)) printed = printed.slice(title.textContent.length);
+      else title.remove();
+      title = null;
+    }
     if (lines.length === 0) {
       dusk.waits++;
-      const typed = new Promise((resolve) => {
-        wakeReader = resolve;
-      });
-      release(settledWaiters);
-      await typed;
+      showScreen();
+      offer(pause);
+      const sent = new Promise((resolve) => (wakeReader = resolve));
+      release();
+      await sent;
     }
     const line = lines[0];
     if (line.length <= size) return lines.shift();
-    return line.splice(0, size);
+    lines[0] = line.subarray(size);
+    return line.subarray(0, size);
   }
 
-  function showOutput(bytes) {
-    // One character a byte: the game's texts are plain ASCII, and this keeps
+  function write(bytes) {
+    // One character a byte: the game prints plain ASCII, and this keeps
     // `output` exact whatever it prints.
+    let text = "";
     for (let start = 0; start < bytes.length; start += 8192) {
-      dusk.output += String.fromCharCode.apply(null, bytes.subarray(start, start + 8192));
+      text += String.fromCharCode.apply(null, bytes.subarray(start, start + 8192));
     }
-    pty.slave.write(Array.from(bytes));
+    printed += text;
+    dusk.output += text;
   }
 
   // Resolves when the player asks for a new game.
-  function gameEnded(status) {
+  function ended(status) {
     if (restarting) {
       restarting = false;
-      beginGame();
+      begin();
       return Promise.resolve();
     }
-    dusk.ended = true;
-    dusk.status = status;
-    statusElement.textContent = "The game has ended.";
-    newGameButton.hidden = false;
+    showScreen();
+    offer(null);
+    Object.assign(dusk, { ended: true, status });
+    statusLine.textContent = "The game has ended.";
     newGameButton.focus();
-    release(settledWaiters);
-    return new Promise((resolve) => {
-      startNextGame = resolve;
-    });
+    release();
+    return new Promise((resolve) => (startNextGame = resolve));
   }
 
-  function beginGame() {
+  // --- the transcript ------------------------------------------------------------
+
+  // The screen just printed, announced through the live region; the screens
+  // before it move to the history, which is not read out again.
+  function showScreen() {
+    if (printed === "") return;
+    const block = document.createElement("pre");
+    block.textContent = printed;
+    history.append(...latest.childNodes);
+    latest.append(block);
+    dusk.announced.push(printed);
+    dusk.choices = printed.split("\n").filter((line) => choiceLine.test(line));
+    printed = "";
+  }
+
+  // Buttons for the choices on the screen (a menu), Continue (a pause), or none.
+  function offer(pause) {
+    if (pause !== false) dusk.choices = pause ? ["Continue"] : [];
+    choices.replaceChildren(
+      ...dusk.choices.map((choice) => {
+        const button = document.createElement("button");
+        button.type = "button";
+        button.textContent = choice;
+        button.value = pause ? "" : choice.slice(0, choice.indexOf(":"));
+        return button;
+      }),
+    );
+    if (!byTouch) field.focus({ preventScroll: true });
+    // The newest screen in view, from its first line when it is taller than
+    // the window, and the line below it when it is not.
+    const bottom = document.documentElement.scrollHeight - innerHeight;
+    scrollTo({ top: Math.min(bottom, (latest.lastChild?.offsetTop ?? bottom) - 8) });
+  }
+
+  // Sends one line, shown in the transcript where a console echoes it; once
+  // the game has ended, there is no one to send it to.
+  function send(line) {
+    if (dusk.ended) return;
+    const echo = document.createElement("pre");
+    echo.className = "typed";
+    echo.textContent = line;
+    history.append(...latest.childNodes, echo);
+    choices.replaceChildren();
+    lines.push(encoder.encode(line + "\n"));
+    wake();
+  }
+
+  // Ends the input, as Ctrl-D does on an empty line at a console.
+  function endInput() {
+    lines.push(new Uint8Array());
+    wake();
+  }
+
+  function wake() {
+    const resolve = wakeReader;
+    wakeReader = null;
+    resolve?.();
+  }
+
+  function release() {
+    for (const resolve of waiters.splice(0)) resolve();
+  }
+
+  function begin() {
     lines = [];
-    dusk.output = "";
-    dusk.waits = 0;
-    dusk.ended = false;
-    dusk.status = null;
-    statusElement.textContent = "";
-    newGameButton.hidden = true;
-    if (pty) terminal.reset();
-    openGamePty();
-    terminal.focus();
+    printed = "";
+    Object.assign(dusk, { output: "", waits: 0, ended: false, status: null, choices: [], announced: [] });
+    history.replaceChildren();
+    latest.replaceChildren();
+    choices.replaceChildren();
+    statusLine.textContent = "";
+    field.focus();
   }
 
-  // --- window.dusk -------------------------------------------------------------
+  // --- window.dusk -----------------------------------------------------------------
 
-  // Sends one line, as if typed and Enter pressed.
-  function type(line) {
-    terminal.input(line + "\r");
-  }
-
-  // Starts a new game from the title. A game in progress is ended first, as
-  // if its input had ended.
+  // Starts a new game from the title; a game in progress is ended first, as if
+  // its input had ended.
   function newGame() {
     if (dusk.ended) {
       const start = startNextGame;
       startNextGame = null;
-      beginGame();
+      begin();
       start();
     } else {
       restarting = true;
-      lines.push([]);
-      wake();
+      endInput();
     }
     return settled();
   }
 
-  // Resolves when the game waits for the player or has ended.
+  // Resolves when the game waits for the player, its screen in the page, or
+  // has ended.
   function settled() {
     if (dusk.ended || (wakeReader && lines.length === 0)) return Promise.resolve();
-    return new Promise((resolve) => settledWaiters.push(resolve));
+    return new Promise((resolve) => waiters.push(resolve));
   }
 
-  // Resolves when the game waits or has ended, with all it printed on screen.
-  async function shown() {
-    await settled();
-    if (unwritten > 0) await new Promise((resolve) => drainedWaiters.push(resolve));
-  }
-
-  // The terminal's text as it shows it, scrollback included, one string a row,
-  // without the empty rows below the last one written.
+  // The transcript's text: the game's screens, and each line sent where a
+  // console echoes it.
   async function screen() {
-    await shown();
-    const buffer = terminal.buffer.active;
-    const rows = [];
-    for (let row = 0; row < buffer.length; row++) {
-      rows.push(buffer.getLine(row).translateToString(true));
-    }
-    while (rows.length > 0 && rows[rows.length - 1] === "") rows.pop();
-    return rows;
+    await settled();
+    const blocks = document.querySelectorAll("#transcript pre");
+    return Array.from(blocks, (block) => block.textContent + (block.className ? "\n" : "")).join("");
   }
 
-  newGameButton.addEventListener("click", () => newGame());
+  // --- the player --------------------------------------------------------------
 
-  beginGame();
-  window.dusk = dusk;
-  engine.catch((error) => {
-    statusElement.textContent = `The game could not start: ${error}`;
+  form.addEventListener("submit", (event) => {
+    event.preventDefault();
+    byTouch = false;
+    const line = field.value;
+    field.value = "";
+    send(line);
   });
+  choices.addEventListener("click", (event) => {
+    const button = event.target.closest("button");
+    if (!button) return;
+    // A tap leaves the on-screen keyboard closed for the next screen.
+    byTouch = event.pointerType === "touch";
+    send(button.value);
+  });
+  // Several lines pasted are several lines sent; what follows the last line
+  // break stays in the field.
+  field.addEventListener("paste", (event) => {
+    const text = event.clipboardData.getData("text/plain");
+    if (!/[\r\n]/.test(text)) return;
+    event.preventDefault();
+    const { value, selectionStart, selectionEnd } = field;
+    const pasted = (value.slice(0, selectionStart) + text + value.slice(selectionEnd)).split(/\r\n|\r|\n/);
+    field.value = pasted.pop();
+    byTouch = false;
+    pasted.forEach(send);
+  });
+  field.addEventListener("keydown", (event) => {
+    if (event.ctrlKey && event.key.toLowerCase() === "d" && field.value === "") {
+      event.preventDefault();
+      endInput();
+    }
+  });
+  newGameButton.addEventListener("click", () => newGame());
+  // A phone's keyboard takes part of the screen: keep the input line above it.
+  window.visualViewport?.addEventListener("resize", () => {
+    if (document.activeElement === field) field.scrollIntoView({ block: "nearest" });
+  });
+
+  window.dusk = dusk;
+
+  // The engine, once the page has drawn its first screen: its module
+  // compiles as soon as dusk-module.js runs, and the game starts with dusk.js.
+  requestAnimationFrame(() => setTimeout(loadEngine));
+
+  function loadEngine() {
+    const failed = (error) => (statusLine.textContent = `The game could not start: ${error}`);
+    const [, glue] = ["dusk-module.js", "dusk.js"].map((src) => {
+      const script = Object.assign(document.createElement("script"), { src, async: false });
+      script.addEventListener("error", () => failed(`${src} did not load`));
+      return document.body.appendChild(script);
+    });
+    glue.addEventListener("load", () =>
+      createDuskEngine({
+        instantiateWasm(imports, receiveInstance) {
+          duskModule
+            .then((module) => WebAssembly.instantiate(module, imports))
+            .then(receiveInstance, failed);
+          return {};
+        },
+        page: { read, write, ended },
+      }).catch(failed));
+
+    // The manifest (to install the page) and the worker that keeps the site
+    // for playing offline; a browser has neither for a page opened from disk.
+    if (location.protocol === "file:") return;
+    document.head.append(Object.assign(document.createElement("link"), { rel: "manifest", href: "manifest.webmanifest" }));
+    navigator.serviceWorker?.register("sw.js").catch((error) => console.warn(`No offline play: ${error}`));
+  }
 })();

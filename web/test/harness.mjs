@@ -18,14 +18,17 @@ const contentTypes = {
   ".html": "text/html; charset=utf-8",
   ".js": "text/javascript; charset=utf-8",
   ".css": "text/css; charset=utf-8",
-  ".txt": "text/plain; charset=utf-8",
-  ".wasm": "application/wasm",
+  ".webmanifest": "application/manifest+json",
+  ".svg": "image/svg+xml",
+  ".png": "image/png",
 };
 
 // Serves the site folder on a free port of 127.0.0.1, nothing outside it, as
 // a static host does: with the files' dates, so that a browser revalidates
-// what it has kept instead of loading it again.
+// what it has kept instead of loading it again. `sent` lists the paths it
+// answered with a file's content.
 export async function serveSite(root = siteDir) {
+  const sent = [];
   const server = createServer(async (request, response) => {
     const path = decodeURIComponent(new URL(request.url, "http://x").pathname);
     const file = normalize(join(root, path.endsWith("/") ? path + "index.html" : path));
@@ -41,6 +44,7 @@ export async function serveSite(root = siteDir) {
       headers["Content-Type"] = contentTypes[extname(file)] ?? "application/octet-stream";
       response.writeHead(200, headers);
       response.end(body);
+      sent.push(path);
     } catch {
       response.writeHead(404).end();
     }
@@ -48,13 +52,17 @@ export async function serveSite(root = siteDir) {
   await new Promise((ready) => server.listen(0, "127.0.0.1", ready));
   return {
     url: `http://127.0.0.1:${server.address().port}/`,
-    close: () => new Promise((done) => server.close(done)),
+    sent,
+    close: () => {
+      server.closeAllConnections();
+      return new Promise((done) => server.close(done));
+    },
   };
 }
 
 // Headless Chromium without the background traffic that a closed network
-// refuses (updates, sync, field trials).
-export function launchBrowser() {
+// refuses (updates, sync, field trials), and with `flags` of its own.
+export function launchBrowser(flags = []) {
   const chromium = process.env.DUSK_CHROMIUM ?? "/usr/bin/chromium";
   if (!existsSync(chromium)) {
     throw new Error(`no browser at ${chromium}: install Debian's chromium (apt-get install chromium), or set DUSK_CHROMIUM`);
@@ -72,16 +80,32 @@ export function launchBrowser() {
       "--disable-sync",
       "--disable-default-apps",
       "--disable-extensions",
+      ...flags,
     ],
   });
 }
 
-// Opens the page at `url` and waits until the game first waits for the
-// player. `problems` collects page errors, console errors and warnings, failed
-// requests, and requests for anything not under `url`'s folder.
-export async function openGame(browser, url, { width = 1000, height = 700 } = {}) {
-  const page = await browser.newPage();
-  await page.setViewport({ width, height });
+// Opens the page at `url` in `context` (a browser or one of its contexts) and
+// waits until the game first waits for the player. `problems` collects page
+// errors, console errors and warnings, failed requests, and requests for
+// anything not under `url`'s folder. The options: the viewport's `width` and
+// `height`, a phone's `touch` screen, the system's `colorScheme` and its wish
+// for `reducedMotion`.
+export async function openGame(context, url, options = {}) {
+  const { width = 1000, height = 700, touch = false, colorScheme = "dark", reducedMotion = false } = options;
+  const page = await context.newPage();
+  await page.setViewport({ width, height, isMobile: touch, hasTouch: touch });
+  await page.emulateMediaFeatures([
+    { name: "prefers-color-scheme", value: colorScheme },
+    { name: "prefers-reduced-motion", value: reducedMotion ? "reduce" : "no-preference" },
+  ]);
+  const problems = watchProblems(page, url);
+  await page.goto(url);
+  await page.evaluate(() => dusk.shown());
+  return { page, problems };
+}
+
+export function watchProblems(page, url) {
   const problems = [];
   const base = new URL(".", url).href;
   page.on("pageerror", (error) => problems.push(`page error: ${error.message}`));
@@ -100,13 +124,10 @@ export async function openGame(browser, url, { width = 1000, height = 700 } = {}
   page.on("response", (response) => {
     if (response.status() >= 400) problems.push(`HTTP ${response.status()}: ${response.url()}`);
   });
-  await page.goto(url);
-  await page.waitForFunction(() => window.dusk !== undefined);
-  await page.evaluate(() => dusk.shown());
-  return { page, problems };
+  return problems;
 }
 
-// Types one line into the page and waits until the game's answer is on screen.
+// Types one line into the page and waits until the game's answer is shown.
 export function typeLine(page, line) {
   return page.evaluate((text) => {
     dusk.type(text);

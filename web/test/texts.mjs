@@ -1,6 +1,6 @@
 // The game's own texts that the browser tests expect, as the game's rules
 // give them (the title, the introduction, the main menu, the SHOPS menu and a
-// new hero's statistics), and how a console shows text.
+// new hero's statistics).
 
 import { readFileSync } from "node:fs";
 
@@ -29,21 +29,6 @@ export const newHeroStatistics =
 
 // Everything up to the first wait at the main menu.
 export const opening = title + introductionFirst + introductionSecond + mainMenu;
-
-// The rows a console shows for `text` (the game's output with the player's
-// echoed typing where it was typed): tabs move to the next multiple of 8, and
-// the empty rows after the last one written are not shown.
-export function consoleRows(text) {
-  const rows = text.split("\n").map((row) => {
-    let shown = "";
-    for (const character of row) {
-      shown += character === "\t" ? " ".repeat(8 - (shown.length % 8)) : character;
-    }
-    return shown.trimEnd();
-  });
-  while (rows.length > 0 && rows[rows.length - 1] === "") rows.pop();
-  return rows;
-}
 
 // The first line where `actual` and `expected` part, for a short failure message.
 export function firstDifference(actual, expected) {
