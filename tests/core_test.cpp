@@ -318,13 +318,26 @@ TEST(MenuInput, TheEndOfInputEndsTheConsoleForGood) {
 
 // Input as a terminal hands it over: each piece is one read, and an empty piece
 // is a Ctrl-D on an empty line, after which the terminal would go on reading.
+// Each read is noted by the call that came for it: 'm' through underflow() (a
+// menu read), 'p' through uflow() (a pause).
 class TerminalInput : public std::streambuf {
  public:
   explicit TerminalInput(std::vector<std::string> pieces) : pieces_(std::move(pieces)) {}
   int reads = 0;
+  std::string calls;
 
  protected:
-  int_type underflow() override {
+  int_type underflow() override { return read('m'); }
+
+  int_type uflow() override {
+    const int_type c = read('p');
+    if (!traits_type::eq_int_type(c, traits_type::eof())) gbump(1);
+    return c;
+  }
+
+ private:
+  int_type read(char call) {
+    calls += call;
     if (reads == static_cast<int>(pieces_.size())) return traits_type::eof();
     std::string& piece = pieces_[static_cast<std::size_t>(reads++)];
     if (piece.empty()) return traits_type::eof();
@@ -332,9 +345,20 @@ class TerminalInput : public std::streambuf {
     return traits_type::to_int_type(piece[0]);
   }
 
- private:
   std::vector<std::string> pieces_;
 };
+
+// The web page waits for the player inside its input stream buffer and offers
+// the choices or a Continue button by which of the two calls it is in.
+TEST(MenuInput, AMenuReadWaitsThroughUnderflowAndAPauseThroughUflow) {
+  TerminalInput terminal({"\n", "  \n", "2\n"});
+  std::istream in(&terminal);
+  std::ostringstream out;
+  Console console(in, out);
+  console.pause();
+  EXPECT_EQ(console.readChoice(), 2u);  // blanks over two lines
+  EXPECT_EQ(terminal.calls, "pmm");
+}
 
 TEST(MenuInput, ANumberCutShortByTheEndIsTakenAndTheNextReadEndsAtOnce) {
   // "1", Ctrl-D (the 1 without a line end), Ctrl-D (the end); the player would type on.

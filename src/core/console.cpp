@@ -31,7 +31,7 @@ Console::Console(std::istream& in, std::ostream& out)
 
 std::optional<std::uint32_t> Console::readChoice() {
   if (!startReading()) return std::nullopt;
-  int c = peek();
+  int c = peek();  // sgetc: a menu read (see the header: front ends rely on it)
   while (isBlank(c)) c = advance();
   if (inputEnded_) {
     end();
@@ -58,7 +58,7 @@ std::optional<std::uint32_t> Console::readChoice() {
 
 void Console::pause() {
   if (!startReading()) return;
-  take();
+  take();  // sbumpc: a pause (see the header: front ends rely on it)
   if (inputEnded_) end();
 }
 

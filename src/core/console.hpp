@@ -15,6 +15,12 @@
 // counts, but the console remembers that the input is over: the next read or
 // wait ends it at once and never asks the terminal again.
 //
+// What a front end may rely on: when everything sent has been read, a menu
+// read asks the input stream buffer for more with sgetc (which reaches its
+// underflow()), and a pause with sbumpc (which reaches uflow()); no other read
+// finds the buffer empty at the end of a line. The web page tells a menu from
+// a pause by that, to offer the choices or a Continue button.
+//
 // Output goes through in large pieces; it is flushed at each end of line and
 // before every read, so a player always sees a whole screen before typing.
 // Both streams must outlive the console.
