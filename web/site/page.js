@@ -6,22 +6,31 @@
 // sent has been read; a screen is everything it printed since it last waited.
 // The title, the same in every game, is in the page from the start.
 //
+// A long game keeps the page small: the transcript holds the newest screens
+// only, and what window.dusk keeps of the output and of the screens announced
+// is bounded the same way, unless a script asks for everything (record()).
+//
 // window.dusk is for tests and anyone scripting the page (see web/README.md).
 (() => {
   "use strict";
   const byId = (id) => document.getElementById(id);
-  const [history, latest, choices, form, field, statusLine, newGameButton] =
-    ["history", "latest", "choices", "move", "line", "status", "new-game"].map(byId);
+  const [older, history, latest, dock, choices, form, field, statusLine, newGameButton] =
+    ["older", "history", "latest", "dock", "choices", "move", "line", "status", "new-game"].map(byId);
   const encoder = new TextEncoder();
   const choiceLine = /^\d+:/;
+  // Screens in the transcript (and in `announced`), and bytes of `output`.
+  const limits = Object.freeze({ screens: 300, output: 256 * 1024 });
 
   const dusk = {
     output: "",
+    written: 0,
     waits: 0,
     ended: false,
     status: null,
     choices: Array.from(choices.children, (button) => button.textContent),
     announced: [],
+    limits,
+    record,
     type: send,
     newGame,
     settled,
@@ -36,6 +45,9 @@
   let startNextGame = null;
   let restarting = false;
   let byTouch = false;
+  let recording = false;
+  let screensShown = 1; // in the transcript: the title
+  let screensGone = 0; // from its top
   const waiters = [];
 
   // --- what the engine calls -----------------------------------------------------
@@ -45,7 +57,10 @@
   async function read(size, pause) {
     if (title) {
       if (printed.startsWith(title.textContent)) printed = printed.slice(title.textContent.length);
-      else title.remove();
+      else {
+        title.remove();
+        screensShown--;
+      }
       title = null;
     }
     if (lines.length === 0) {
@@ -71,6 +86,7 @@
     }
     printed += text;
     dusk.output += text;
+    dusk.written += text.length;
   }
 
   // Resolves when the player asks for a new game.
@@ -102,6 +118,37 @@
     dusk.announced.push(printed);
     dusk.choices = printed.split("\n").filter((line) => choiceLine.test(line));
     printed = "";
+    screensShown++;
+    forgetOldest();
+  }
+
+  // The oldest screens (with the lines sent at them) leave the transcript,
+  // and the line at its top says how many went; `output` and `announced`
+  // keep as much, unless recording.
+  function forgetOldest() {
+    const before = screensGone;
+    while (screensShown > limits.screens) {
+      const oldest = history.firstChild;
+      if (oldest.className !== "typed") {
+        screensShown--;
+        screensGone++;
+      }
+      oldest.remove();
+    }
+    while (screensGone > before && history.firstChild?.className === "typed") history.firstChild.remove();
+    if (screensGone > before) {
+      older.textContent = `${screensGone} earlier ${screensGone === 1 ? "screen is" : "screens are"} no longer shown.`;
+      older.hidden = false;
+    }
+    if (recording) return;
+    if (dusk.announced.length > limits.screens) dusk.announced.splice(0, dusk.announced.length - limits.screens);
+    if (dusk.output.length > limits.output) dusk.output = dusk.output.slice(-limits.output);
+  }
+
+  // From now on (for this game and the next), `output` and `announced` keep
+  // everything; they are whole as long as neither has been cut yet.
+  function record() {
+    recording = true;
   }
 
   // Buttons for the choices on the screen (a menu), Continue (a pause), or none.
@@ -117,10 +164,11 @@
       }),
     );
     if (!byTouch) field.focus({ preventScroll: true });
-    // The newest screen in view, from its first line when it is taller than
-    // the window, and the line below it when it is not.
+    // The newest screen in view above the choices, from its first line when
+    // it is taller than the room there, else the whole of it. The page jumps
+    // there at once: it never scrolls while a finger is on its way.
     const bottom = document.documentElement.scrollHeight - innerHeight;
-    scrollTo({ top: Math.min(bottom, (latest.lastChild?.offsetTop ?? bottom) - 8) });
+    scrollTo({ top: Math.min(bottom, (latest.lastChild?.offsetTop ?? bottom) - 8), behavior: "instant" });
   }
 
   // Sends one line, shown in the transcript where a console echoes it; once
@@ -155,12 +203,13 @@
   function begin() {
     lines = [];
     printed = "";
-    Object.assign(dusk, { output: "", waits: 0, ended: false, status: null, choices: [], announced: [] });
+    Object.assign(dusk, { output: "", written: 0, waits: 0, ended: false, status: null, choices: [], announced: [] });
     history.replaceChildren();
     latest.replaceChildren();
     choices.replaceChildren();
+    [screensShown, screensGone, older.hidden] = [0, 0, true];
     statusLine.textContent = "";
-    field.focus();
+    if (!byTouch) field.focus();
   }
 
   // --- window.dusk -----------------------------------------------------------------
@@ -229,11 +278,20 @@
       endInput();
     }
   });
-  newGameButton.addEventListener("click", () => newGame());
-  // A phone's keyboard takes part of the screen: keep the input line above it.
-  window.visualViewport?.addEventListener("resize", () => {
-    if (document.activeElement === field) field.scrollIntoView({ block: "nearest" });
+  newGameButton.addEventListener("click", (event) => {
+    byTouch = event.pointerType === "touch";
+    newGame();
   });
+  // A phone's keyboard takes part of the screen. Where the browser does not
+  // make the page smaller for it (interactive-widget in the viewport), the
+  // choices and the input line move up above it.
+  const viewport = window.visualViewport;
+  const clearOfKeyboard = () => {
+    const covered = Math.max(0, Math.round(innerHeight - viewport.height - viewport.offsetTop));
+    dock.style.bottom = covered ? `${covered}px` : "";
+  };
+  viewport?.addEventListener("resize", clearOfKeyboard);
+  viewport?.addEventListener("scroll", clearOfKeyboard);
 
   window.dusk = dusk;
 

@@ -4,8 +4,9 @@
 
 import { existsSync } from "node:fs";
 import { createServer } from "node:http";
-import { readFile, stat } from "node:fs/promises";
+import { mkdir, readFile, stat } from "node:fs/promises";
 import { extname, join, normalize, resolve, sep } from "node:path";
+import { after, before } from "node:test";
 import { fileURLToPath } from "node:url";
 import puppeteer from "puppeteer-core";
 
@@ -13,6 +14,8 @@ import puppeteer from "puppeteer-core";
 // the web preset's build, wherever they are started from.
 export const projectDir = fileURLToPath(new URL("../..", import.meta.url));
 export const siteDir = resolve(process.env.DUSK_SITE ?? join(projectDir, "build/web/site"));
+// Where the tests leave what they photograph, and what they found differing.
+export const resultsDir = resolve(process.env.DUSK_TEST_OUTPUT ?? join(projectDir, "build/web/browser-tests"));
 
 const contentTypes = {
   ".html": "text/html; charset=utf-8",
@@ -144,4 +147,21 @@ export function gameState() {
 // The title's version line in `text` made the one of `version`.
 export function withVersion(text, version) {
   return text.replaceAll(/\*\*\*DUSK {2}LYNX\*\*\*\nV[^\n]*\n/g, `***DUSK  LYNX***\nV${version}\n`);
+}
+
+// For a test file: before its tests, the site served and the browser started
+// (and the results folder made); after them, both closed again. The object
+// returned has them as `server` and `browser` once the tests run.
+export function siteAndBrowser() {
+  const shared = {};
+  before(async () => {
+    shared.server = await serveSite();
+    shared.browser = await launchBrowser();
+    await mkdir(resultsDir, { recursive: true });
+  });
+  after(async () => {
+    await shared.browser?.close();
+    await shared.server?.close();
+  });
+  return shared;
 }

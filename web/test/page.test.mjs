@@ -1,30 +1,20 @@
 // The page in a real Chromium: a game tapped on a phone against the same game
-// typed, the keyboard alone, input that the console copes with, axe-core's
+// typed, a thousand taps each landing where its choice was when the game
+// waited, a long game that leaves the page no larger, the keyboard alone, input that the console copes with, axe-core's
 // WCAG checks, playing offline after one visit, the page opened from disk, and
 // never an error or a request for anything outside the site.
 
-import { after, before, describe, it } from "node:test";
+import { describe, it } from "node:test";
 import assert from "node:assert/strict";
 import { createRequire } from "node:module";
-import { mkdir, readFile } from "node:fs/promises";
+import { readFile } from "node:fs/promises";
 import { join } from "node:path";
+import { setTimeout as sleep } from "node:timers/promises";
 import { pathToFileURL } from "node:url";
-import { gameState, launchBrowser, openGame, projectDir, serveSite, siteDir, typeLine } from "./harness.mjs";
+import { gameState, openGame, resultsDir as results, serveSite, siteAndBrowser, siteDir, typeLine } from "./harness.mjs";
 import { introductionFirst, introductionSecond, mainMenu, newHeroStatistics, opening, shopsMenu, title } from "./texts.mjs";
 
-const results = process.env.DUSK_TEST_OUTPUT ?? join(projectDir, "build/web/browser-tests");
-
-let server;
-let browser;
-before(async () => {
-  server = await serveSite();
-  browser = await launchBrowser();
-  await mkdir(results, { recursive: true });
-});
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
+const shared = siteAndBrowser();
 
 async function typeLines(page, lines) {
   for (const line of lines) await typeLine(page, line);
@@ -61,8 +51,8 @@ const noHorizontalScroll = (page) =>
 
 describe("a phone", () => {
   it("plays a game by taps alone, as typing plays it, with large targets and no sideways scrolling", async () => {
-    const { page, problems } = await openGame(browser, server.url,
-      { width: 390, height: 844, touch: true, colorScheme: "light", reducedMotion: true });
+    const { page, problems } = await openGame(shared.browser, shared.server.url,
+      { width: 390, height: 844, touch: true, colorScheme: "light" });
     // The statistics, a fight in the forest to its end, the shops, and QUIT.
     const plan = ["3:", "1:BATTLE", "1:FOREST", "1:", "2:SHOPS", "5:BACK", "4:QUIT"];
     const sent = [];
@@ -77,9 +67,9 @@ describe("a phone", () => {
         targets.map((target) => target.getBoundingClientRect()).map(({ width, height }) => Math.min(width, height)));
       smallest = Math.min(smallest, ...sizes);
       assert.ok(await page.$eval("#latest", (latest) => {
-        const { top, bottom } = latest.lastElementChild.getBoundingClientRect();
-        return bottom > 0 && top < innerHeight;
-      }), "the newest screen is out of sight");
+        const { top } = latest.lastElementChild.getBoundingClientRect();
+        return top >= 0 && top < document.getElementById("dock").getBoundingClientRect().top;
+      }), "the newest screen's first line is out of sight");
       if (wanted === "1:ATTACK" && !photographed) {
         await page.screenshot({ path: join(results, "phone.png") });
         photographed = true;
@@ -96,7 +86,7 @@ describe("a phone", () => {
     await page.setViewport({ width: 320, height: 640, isMobile: true, hasTouch: true });
     assert.ok(await noHorizontalScroll(page), "sideways scrolling at 320 pixels");
 
-    const typed = await openGame(browser, server.url);
+    const typed = await openGame(shared.browser, shared.server.url);
     await typeLines(typed.page, sent);
     assert.deepEqual(tapped, await typed.page.evaluate(gameState));
     assert.equal(tapped.status, 0);
@@ -106,9 +96,108 @@ describe("a phone", () => {
   });
 });
 
+// Runs in the page: waits until the game has answered the tap `before` (it
+// waits again, has ended, or a new game waits), notes what went wrong with
+// that tap, and aims the next one at the choice that `pick` (0 to 1) selects
+// (New game once the game has ended; QUIT only if `quit`): a point `spot` on
+// it, where it is at this moment, which is where the finger will land.
+async function answerAndAim({ before, pick, spot, quit }) {
+  const answer = [];
+  const faults = [];
+  const dock = document.getElementById("dock");
+  if (before) {
+    const answered = () =>
+      (dusk.waits !== before.waits || dusk.ended !== before.ended) && (dusk.ended || dusk.waits > 0);
+    const heard = answered() || (await new Promise((resolve) => {
+      const observer = new MutationObserver(() => answered() && done(true));
+      const timer = setTimeout(() => done(false), 2000);
+      function done(result) {
+        observer.disconnect();
+        clearTimeout(timer);
+        resolve(result);
+      }
+      observer.observe(document.body, { childList: true, subtree: true, characterData: true, attributes: true });
+    }));
+    const echoes = [...document.querySelectorAll("#transcript pre.typed")];
+    const sent = echoes.slice(echoes.indexOf(window.echoBeforeTap ?? null) + 1).map((echo) => echo.textContent);
+    const right = before.value === null ? dusk.waits === 1 && sent.length === 0 : sent.length === 1 && sent[0] === before.value;
+    if (!heard) answer.push(`${before.label} lost`);
+    else if (!right) answer.push(`${before.label} tapped, ${before.value === null ? "no new game" : JSON.stringify(sent)} sent`);
+    if (document.activeElement === document.getElementById("line")) answer.push(`${before.label} opened the keyboard`);
+  }
+  const ended = dusk.ended;
+  const offered = ended
+    ? [document.getElementById("new-game")]
+    : [...document.querySelectorAll("#choices button")].filter((button) => quit || !/:QUIT$/.test(button.textContent));
+  const button = offered[Math.floor(pick * offered.length)];
+  const box = button.getBoundingClientRect();
+  const [x, y] = [box.left + box.width * (0.2 + 0.6 * spot[0]), box.top + box.height * (0.2 + 0.6 * spot[1])];
+  const label = ended ? "New game" : button.textContent;
+  if (Math.min(box.width, box.height) < 44) faults.push(`${label}: ${box.width}x${box.height} pixels`);
+  if (!button.contains(document.elementFromPoint(x, y))) faults.push(`${label}: out of sight or under something`);
+  const newest = document.getElementById("latest").lastElementChild?.getBoundingClientRect();
+  if (newest && !(newest.top >= 0 && newest.top < (dock ?? button).getBoundingClientRect().top)) {
+    faults.push(`before ${label}: the newest screen's first line out of sight`);
+  }
+  if (document.documentElement.scrollWidth > document.documentElement.clientWidth) faults.push("sideways scrolling");
+  window.echoBeforeTap = [...document.querySelectorAll("#transcript pre.typed")].at(-1) ?? null;
+  return { answer, faults, x, y, label, ended, waits: dusk.waits, value: ended ? null : button.value };
+}
+
+// The same numbers for the same seed (mulberry32), from 0 to 1.
+function numbers(seed) {
+  let state = seed >>> 0;
+  return () => {
+    state = (state + 0x6d2b79f5) >>> 0;
+    let t = Math.imul(state ^ (state >>> 15), 1 | state);
+    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+    return ((t ^ (t >>> 14)) >>> 0) / 2 ** 32;
+  };
+}
+
+// Taps choices picked at random, games one after another, until `taps` taps
+// have been answered: half the taps land the moment the game waits, the rest
+// up to 150 ms later, as a thumb on its way would. QUIT waits until a game
+// has had 40 taps.
+async function tapGames(page, taps, random) {
+  const faults = [];
+  let games = 1;
+  let inGame = 0;
+  let before = null;
+  for (let tapped = 0; ; tapped++) {
+    const aim = await page.evaluate(answerAndAim, { before, pick: random(), spot: [random(), random()], quit: inGame >= 40 });
+    faults.push(...aim.answer.map((fault) => `tap ${tapped}: ${fault}`));
+    faults.push(...aim.faults.map((fault) => `tap ${tapped + 1}, game ${games}: ${fault}`));
+    if (tapped === taps || faults.length >= 20) return { faults, games, taps: tapped };
+    if (aim.ended) [games, inGame] = [games + 1, 0];
+    else inGame++;
+    const delay = random() < 0.5 ? 0 : random() * 150;
+    if (delay) await sleep(delay);
+    await page.touchscreen.tap(aim.x, aim.y);
+    before = aim;
+  }
+}
+
+describe("a thumb", () => {
+  it("sends the choice it taps, every time, as soon as the game waits, with motion and with reduced motion", async () => {
+    const seed = Number(process.env.DUSK_TAP_SEED ?? Date.now() % 1e9);
+    const random = numbers(seed);
+    for (const [reducedMotion, taps] of [[false, 1000], [true, 300]]) {
+      const { page, problems } = await openGame(shared.browser, shared.server.url,
+        { width: 390, height: 844, touch: true, reducedMotion });
+      const played = await tapGames(page, taps, random);
+      const setting = `${reducedMotion ? "reduced" : "default"} motion, seed ${seed} (DUSK_TAP_SEED)`;
+      assert.deepEqual(played.faults, [], setting);
+      assert.ok(played.games >= 3, `${played.games} games, ${setting}`);
+      assert.deepEqual(problems, []);
+      await page.close();
+    }
+  });
+});
+
 describe("the keyboard alone", () => {
   it("plays, reaches every control and comes back, and starts a new game", async () => {
-    const { page, problems } = await openGame(browser, server.url);
+    const { page, problems } = await openGame(shared.browser, shared.server.url);
     assert.equal(await focused(page), "line", "the input line has the focus when the page opens");
     for (let enter = 0; enter < 3; enter++) await answered(page, () => page.keyboard.press("Enter"));
 
@@ -167,7 +256,7 @@ describe("the keyboard alone", () => {
 
 describe("input that the console copes with", () => {
   it("gives the console's screens for garbage, unlisted numbers and lines longer than any buffer", async () => {
-    const { page, problems } = await openGame(browser, server.url);
+    const { page, problems } = await openGame(shared.browser, shared.server.url);
     await typeLines(page, ["", "", ""]);
     await typeLines(page, [
       "x", // not a number: the menu again
@@ -193,10 +282,10 @@ describe("input that the console copes with", () => {
 describe("axe-core", () => {
   it("finds no WCAG 2 A or AA fault on the title, the statistics, a battle and the end, dark and light, wide and narrow", async () => {
     const axe = await readFile(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
-    const page = await browser.newPage();
+    const page = await shared.browser.newPage();
     // The page's Content-Security-Policy would refuse the injected checker.
     await page.setBypassCSP(true);
-    await page.goto(server.url);
+    await page.goto(shared.server.url);
     await page.evaluate(() => dusk.shown());
     await page.evaluate(axe);
     const faults = [];
@@ -240,7 +329,7 @@ describe("offline", () => {
     // from the other tests' pages; not in a context of its own, where
     // Chromium installs nothing.
     const site = await serveSite();
-    const { page, problems } = await openGame(browser, site.url);
+    const { page, problems } = await openGame(shared.browser, site.url);
     await page.evaluate(() => Promise.race([
       navigator.serviceWorker.ready,
       new Promise((resolve, reject) => setTimeout(() => reject(new Error("no service worker after 20 s")), 20000)),
@@ -261,7 +350,7 @@ describe("offline", () => {
 
 describe("the page opened from disk", () => {
   it("plays without a server", async () => {
-    const { page, problems } = await openGame(browser, pathToFileURL(join(siteDir, "index.html")).href);
+    const { page, problems } = await openGame(shared.browser, pathToFileURL(join(siteDir, "index.html")).href);
     await typeLines(page, ["", "", "", "4"]);
     assert.deepEqual(await page.evaluate(gameState), { output: opening, waits: 4, ended: true, status: 0 });
     assert.deepEqual(problems, []);

@@ -5,17 +5,16 @@
 // them, the live region gets each new screen whole, once, and the page tells
 // a pause (Continue) from a menu (its choices) at every wait.
 
-import { after, before, describe, it } from "node:test";
+import { describe, it } from "node:test";
 import assert from "node:assert/strict";
 import { existsSync } from "node:fs";
-import { mkdir, readFile, writeFile } from "node:fs/promises";
+import { readFile, writeFile } from "node:fs/promises";
 import { join } from "node:path";
-import { launchBrowser, openGame, projectDir, serveSite, withVersion } from "./harness.mjs";
+import { openGame, projectDir, resultsDir as results, siteAndBrowser, withVersion } from "./harness.mjs";
 import { firstDifference, version } from "./texts.mjs";
 
 const storyInput = process.env.DUSK_STORY_INPUT ?? join(projectDir, "tests/data/story.txt");
 const storyOutput = process.env.DUSK_STORY_OUTPUT ?? join(projectDir, "tests/data/transcripts/story.out");
-const results = process.env.DUSK_TEST_OUTPUT ?? join(projectDir, "build/web/browser-tests");
 
 // Runs in the page: types each line when the game waits, and notes at each
 // wait what the game had printed so far and the choices offered. Every node
@@ -36,17 +35,7 @@ async function playStory(lines) {
 }
 
 describe("the whole story in the page", () => {
-  let server;
-  let browser;
-  before(async () => {
-    server = await serveSite();
-    browser = await launchBrowser();
-    await mkdir(results, { recursive: true });
-  });
-  after(async () => {
-    await browser?.close();
-    await server?.close();
-  });
+  const shared = siteAndBrowser();
 
   it("gives the console's output, screen by screen, in the transcript and to a screen reader", async () => {
     assert.ok(existsSync(storyOutput), `no approved transcript of the story at ${storyOutput}`);
@@ -54,7 +43,7 @@ describe("the whole story in the page", () => {
     const lines = (await readFile(storyInput, "latin1")).split("\n");
     if (lines.at(-1) === "") lines.pop();
 
-    const { page, problems } = await openGame(browser, server.url, { width: 1280, height: 800 });
+    const { page, problems } = await openGame(shared.browser, shared.server.url, { width: 1280, height: 800 });
     const { waits, added, announced, transcript } = await page.evaluate(playStory, lines);
     const game = await page.evaluate(() => ({ ...dusk }));
     if (game.output !== expected) await writeFile(join(results, "story.page.txt"), game.output, "latin1");
