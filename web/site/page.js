@@ -19,7 +19,7 @@
   const encoder = new TextEncoder();
   const choiceLine = /^\d+:/;
   // Screens in the transcript (and in `announced`), and bytes of `output`.
-  const limits = Object.freeze({ screens: 300, output: 256 * 1024 });
+  const limits = Object.freeze({ screens: 300, output: 128 * 1024 });
 
   const dusk = {
     output: "",

@@ -195,6 +195,52 @@ describe("a thumb", () => {
   });
 });
 
+describe("a long game", () => {
+  it("leaves the page no larger: the newest screens, as much output, and a line saying what went", async () => {
+    const { page, problems } = await openGame(shared.browser, shared.server.url);
+    const kept = await page.evaluate(async () => {
+      const type = (line) => {
+        dusk.type(line);
+        return dusk.shown();
+      };
+      const nodes = () => {
+        const walker = document.createTreeWalker(document);
+        let count = 1;
+        while (walker.nextNode()) count++;
+        return count;
+      };
+      // Into a battle, then ITEM over and over: there are no items, and the round starts again.
+      while (!dusk.choices.includes("5:ITEM")) await type(dusk.choices[0] === "Continue" ? "" : "1");
+      const counts = [];
+      for (let round = 1; round <= 2000; round++) {
+        await type("5");
+        if (round % 1000 === 0) counts.push(nodes());
+      }
+      return {
+        counts,
+        limits: dusk.limits,
+        waits: dusk.waits,
+        written: dusk.written,
+        output: dusk.output,
+        announced: dusk.announced,
+        newest: document.querySelector("#latest pre").textContent,
+        screens: document.querySelectorAll("#transcript pre:not(.typed)").length,
+        older: document.getElementById("older").textContent,
+      };
+    });
+    assert.equal(kept.counts[0], kept.counts[1], "the document grew");
+    assert.equal(kept.screens, kept.limits.screens);
+    assert.equal(kept.older, `${kept.waits - kept.limits.screens} earlier screens are no longer shown.`);
+    assert.equal(kept.announced.length, kept.limits.screens);
+    assert.equal(kept.announced.at(-1), kept.newest);
+    assert.ok(kept.written > kept.limits.output, "too short a game to fill the output");
+    assert.equal(kept.output.length, kept.limits.output);
+    assert.ok(kept.output.endsWith(kept.announced.slice(-3).join("")));
+    assert.deepEqual(problems, []);
+    await page.close();
+  });
+});
+
 describe("the keyboard alone", () => {
   it("plays, reaches every control and comes back, and starts a new game", async () => {
     const { page, problems } = await openGame(shared.browser, shared.server.url);

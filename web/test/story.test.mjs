@@ -2,8 +2,9 @@
 // for byte the console game's approved output for the same input (its title's
 // version line made the build's own) and end with status 0. On the way: the
 // transcript shows each screen with the lines typed where a console echoes
-// them, the live region gets each new screen whole, once, and the page tells
-// a pause (Continue) from a menu (its choices) at every wait.
+// them (the newest screens, the story being longer than the transcript
+// keeps), the live region gets each new screen whole, once, and the page
+// tells a pause (Continue) from a menu (its choices) at every wait.
 
 import { describe, it } from "node:test";
 import assert from "node:assert/strict";
@@ -18,8 +19,11 @@ const storyOutput = process.env.DUSK_STORY_OUTPUT ?? join(projectDir, "tests/dat
 
 // Runs in the page: types each line when the game waits, and notes at each
 // wait what the game had printed so far and the choices offered. Every node
-// added to the live region is noted as it comes.
+// added to the live region is noted as it comes. The page keeps all of the
+// output and of the screens announced.
 async function playStory(lines) {
+  dusk.record();
+  const title = document.querySelector("#transcript pre").textContent;
   const added = [];
   new MutationObserver((changes) => {
     for (const change of changes) for (const node of change.addedNodes) added.push(node.textContent);
@@ -31,7 +35,8 @@ async function playStory(lines) {
     dusk.type(line);
     await dusk.shown();
   }
-  return { waits, added, announced: dusk.announced, transcript: await dusk.screen() };
+  const transcript = await dusk.screen();
+  return { title, waits, added, announced: dusk.announced, transcript, older: document.getElementById("older").textContent };
 }
 
 describe("the whole story in the page", () => {
@@ -44,7 +49,7 @@ describe("the whole story in the page", () => {
     if (lines.at(-1) === "") lines.pop();
 
     const { page, problems } = await openGame(shared.browser, shared.server.url, { width: 1280, height: 800 });
-    const { waits, added, announced, transcript } = await page.evaluate(playStory, lines);
+    const { title, waits, added, announced, transcript, older } = await page.evaluate(playStory, lines);
     const game = await page.evaluate(() => ({ ...dusk }));
     if (game.output !== expected) await writeFile(join(results, "story.page.txt"), game.output, "latin1");
     assert.ok(game.output === expected,
@@ -57,11 +62,21 @@ describe("the whole story in the page", () => {
     // the page from the start, every later one is added to the live region.
     const ends = [...waits.map((wait) => wait.printed), game.output.length];
     const screens = ends.slice(1).map((end, i) => game.output.slice(ends[i], end));
-    assert.equal(game.output.slice(0, ends[0]), await page.$eval("#transcript pre", (title) => title.textContent));
+    assert.equal(game.output.slice(0, ends[0]), title);
     assert.deepEqual(added, screens.filter((screen) => screen !== ""));
     assert.deepEqual(announced, added);
-    assert.equal(transcript,
-      waits.map((wait, i) => game.output.slice(i ? ends[i - 1] : 0, ends[i]) + wait.line + "\n").join("") + screens.at(-1));
+
+    // The transcript: each screen, then the lines typed at it; the oldest
+    // screens, and their lines, gone, as its first line says.
+    const blocks = [title, ...screens].flatMap((screen, i) => [
+      ...(screen === "" ? [] : [{ text: screen, screen: true }]),
+      ...(i < waits.length ? [{ text: waits[i].line + "\n", screen: false }] : []),
+    ]);
+    const starts = blocks.flatMap((block, i) => (block.screen ? [i] : []));
+    const gone = starts.length - game.limits.screens;
+    assert.ok(gone > 0, "the story no longer outgrows the transcript");
+    assert.equal(transcript, blocks.slice(starts[gone]).map((block) => block.text).join(""));
+    assert.equal(older, `${gone} earlier screens are no longer shown.`);
 
     // The story presses Enter alone exactly at the pauses, and picks a listed
     // choice at every menu but for two unlisted numbers.
