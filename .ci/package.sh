@@ -34,7 +34,7 @@ dpkg-deb -c "$deb" >"$scratch/listing"
 dpkg-deb -I "$deb" >"$scratch/info"
 awk '{print $NF}' "$scratch/listing" >"$scratch/contents"
 for path in ./usr/games/dusk-lynx ./usr/share/man/man6/dusk-lynx.6.gz \
-            ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/copyright \
+            ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/docs/network.md ./usr/share/doc/dusk-lynx/copyright \
             ./usr/share/doc/dusk-lynx/changelog.gz ./usr/share/lintian/overrides/dusk-lynx; do
   grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
 done
