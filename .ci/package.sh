@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package as the README says (the release preset, then cpack),
+# Builds the Debian package as docs/install.md says (the release preset, then cpack),
 # has lintian check it, checks what it holds, its manual page and its systemd
 # units (systemd-analyze verify and security), unpacks it into a scratch root
 # and plays a short scripted game with the installed binary; makes it again
