@@ -19,4 +19,4 @@ echo "== site and browser tests"
 cmake --workflow --preset web
 
 echo "== browser measurement (short)"
-node bench/web_measure.mjs --site build/web/site --lines 100 --repeats 3 --check
+node bench/web_measure.mjs --site build/web/site --lines 100 --repeats 3 --long 1000 --check

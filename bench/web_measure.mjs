@@ -3,7 +3,7 @@
 // soon each screen follows the player's Enter over the whole story.
 //
 //   node bench/web_measure.mjs [--site build/web/site] [--story tests/data/story.txt]
-//                              [--repeats 9] [--lines N] [--check]
+//                              [--repeats 9] [--lines N] [--long 100000] [--check]
 //
 // First-visit load: every file that the server sends on a first visit (the
 // page, the engine, the service worker and what it keeps), each gzipped
@@ -22,6 +22,12 @@
 // --disable-gpu-vsync), which leaves the page's own time, and again at 60
 // frames a second, as a player sees it. With it, how long after the Enter each
 // screen reached the live region; target within 100 ms.
+// A long game: ITEM in a battle over and over (there are no items: the round
+// starts again), up to --long inputs. At 10^3, 10^4, 10^5 inputs (the powers
+// of ten up to --long), the JavaScript heap after a garbage collection, the
+// nodes in the document, and Enter to next screen drawn (frames drawn when
+// ready) over 200 more lines; target: heap and nodes flat within 10% past the
+// transcript's cap, and the time at the last no worse than at 10^3.
 // --check fails only when the load misses its target: timings depend on the
 // machine and never fail it.
 
@@ -38,6 +44,7 @@ const { values: options } = parseArgs({
     story: { type: "string", default: join(projectDir, "tests/data/story.txt") },
     repeats: { type: "string", default: "9" },
     lines: { type: "string" },
+    long: { type: "string", default: "100000" },
     check: { type: "boolean", default: false },
   },
 });
@@ -131,6 +138,52 @@ async function timeLines(lines) {
   return { screens, announced };
 }
 
+// Runs in the page: from the title into a battle (Enter at the pauses, 1 at
+// the menus), or on with ITEM `count` times; as fast as the game answers.
+async function playOn(count) {
+  const type = (line) => {
+    dusk.type(line);
+    return dusk.shown();
+  };
+  while (!dusk.choices.includes("5:ITEM")) await type(dusk.choices[0] === "Continue" ? "" : "1");
+  for (let input = 0; input < count; input++) await type("5");
+  if (dusk.ended) throw new Error("the battle ended");
+}
+
+// Runs in the page: every node of the document, text included.
+function documentNodes() {
+  const walker = document.createTreeWalker(document);
+  let count = 1;
+  while (walker.nextNode()) count++;
+  return count;
+}
+
+// The long game in `player`'s new tab: one row per power of ten of inputs.
+async function longGame(player, url, inputs) {
+  const tab = await player.newPage();
+  await tab.setViewport({ width: 1000, height: 700 });
+  await tab.goto(url);
+  await tab.evaluate(() => dusk.shown());
+  const client = await tab.createCDPSession();
+  const rows = [];
+  let played = await tab.evaluate(() => dusk.waits);
+  await tab.evaluate(playOn, 0);
+  played = await tab.evaluate(() => dusk.waits) - played;
+  for (let checkpoint = 1000; checkpoint <= inputs; checkpoint *= 10) {
+    for (; played < checkpoint; played += Math.min(5000, checkpoint - played)) {
+      await tab.evaluate(playOn, Math.min(5000, checkpoint - played));
+    }
+    await client.send("HeapProfiler.collectGarbage");
+    const { usedSize } = await client.send("Runtime.getHeapUsage");
+    const nodes = await tab.evaluate(documentNodes);
+    const { screens } = await tab.evaluate(timeLines, Array(200).fill("5"));
+    played += 200;
+    rows.push({ inputs: checkpoint, heap: usedSize, nodes, screen: median(screens) });
+  }
+  await tab.close();
+  return rows;
+}
+
 async function main() {
   const browser = await launchBrowser();
   const server = await serveSite(site);
@@ -179,6 +232,19 @@ async function main() {
           `(90th percentile ${milliseconds(percentile(screens, 0.9))}, max ${milliseconds(Math.max(...screens))}; target: median 8 ms)`);
         console.log(`  Enter to the screen in the live region: median ${milliseconds(median(announced))} over ${announced.length} screens ` +
           `(max ${milliseconds(Math.max(...announced))}; target: within 100 ms)`);
+      }
+      const rows = await longGame(unlimited, server.url, Number(options.long));
+      console.log("a long game, ITEM in a battle over and over (Enter to next screen drawn, frames drawn when ready, median of 200):");
+      for (const { inputs, heap, nodes, screen } of rows) {
+        console.log(`  ${String(inputs).padStart(6)} inputs: heap ${(heap / 2 ** 20).toFixed(2)} MiB, ` +
+          `${nodes} document nodes, Enter to screen ${milliseconds(screen)}`);
+      }
+      const [first, ...later] = rows.slice(1);
+      const flat = later.every((row) => Math.abs(row.heap / first.heap - 1) <= 0.1 && Math.abs(row.nodes / first.nodes - 1) <= 0.1);
+      if (first && later.length) console.log(`  heap and nodes from 10^4 on: ${flat ? "" : "not "}flat within 10% (target: flat)`);
+      if (rows.length > 1) {
+        const [start, end] = [rows[0], rows.at(-1)];
+        console.log(`  Enter to screen at ${end.inputs} against ${start.inputs}: ${(end.screen / start.screen).toFixed(2)} times (target: at most 1)`);
       }
     } finally {
       await unlimited.close();

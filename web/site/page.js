@@ -18,8 +18,10 @@
     ["older", "history", "latest", "dock", "choices", "move", "line", "status", "new-game"].map(byId);
   const encoder = new TextEncoder();
   const choiceLine = /^\d+:/;
-  // Screens in the transcript (and in `announced`), and bytes of `output`.
-  const limits = Object.freeze({ screens: 300, output: 128 * 1024 });
+  // Screens in the transcript (and in `announced`), and bytes of `output`
+  // (at least; it is cut back to that only once it holds twice as many, as
+  // cutting a string copies it).
+  const limits = Object.freeze({ screens: 300, output: 64 * 1024 });
 
   const dusk = {
     output: "",
@@ -142,7 +144,7 @@
     }
     if (recording) return;
     if (dusk.announced.length > limits.screens) dusk.announced.splice(0, dusk.announced.length - limits.screens);
-    if (dusk.output.length > limits.output) dusk.output = dusk.output.slice(-limits.output);
+    if (dusk.output.length > 2 * limits.output) dusk.output = dusk.output.slice(-limits.output);
   }
 
   // From now on (for this game and the next), `output` and `announced` keep

@@ -196,7 +196,7 @@ describe("a thumb", () => {
 });
 
 describe("a long game", () => {
-  it("leaves the page no larger: the newest screens, as much output, and a line saying what went", async () => {
+  it("leaves the page no larger: the newest screens, the newest output, and a line saying what went", async () => {
     const { page, problems } = await openGame(shared.browser, shared.server.url);
     const kept = await page.evaluate(async () => {
       const type = (line) => {
@@ -233,8 +233,8 @@ describe("a long game", () => {
     assert.equal(kept.older, `${kept.waits - kept.limits.screens} earlier screens are no longer shown.`);
     assert.equal(kept.announced.length, kept.limits.screens);
     assert.equal(kept.announced.at(-1), kept.newest);
-    assert.ok(kept.written > kept.limits.output, "too short a game to fill the output");
-    assert.equal(kept.output.length, kept.limits.output);
+    assert.ok(kept.written > 2 * kept.limits.output, "too short a game to fill the output");
+    assert.ok(kept.output.length >= kept.limits.output && kept.output.length <= 2 * kept.limits.output);
     assert.ok(kept.output.endsWith(kept.announced.slice(-3).join("")));
     assert.deepEqual(problems, []);
     await page.close();
