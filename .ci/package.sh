@@ -3,8 +3,9 @@
 # has lintian check it, checks what it holds, its manual page and its systemd
 # units (systemd-analyze verify and security), unpacks it into a scratch root
 # and plays a short scripted game with the installed binary; makes it again
-# from a Release build with the tests on and checks that it is the same; then
-# tries `cmake --install` into a staging folder. Run from the repository's root.
+# from a Release build with the tests on (the release-tests preset) and checks
+# that it is the same; then tries `cmake --install` into a staging folder. Run
+# from the repository's root.
 set -euo pipefail
 
 build=build/release
@@ -122,9 +123,9 @@ cmp "$scratch/expected" "$scratch/actual" ||
 
 # A Release build with the tests on makes the same package: the tests are
 # never installed.
-with_tests=build/package-with-tests
-cmake -S . -B "$with_tests" -DCMAKE_BUILD_TYPE=Release -DDUSK_TESTS=ON -DDUSK_WERROR=ON
-cmake --build "$with_tests" -j 2 --target dusk-lynx dusk_docs
+with_tests=build/release-tests
+cmake --preset release-tests
+cmake --build --preset release-tests --target dusk-lynx dusk_docs
 rm -f "$with_tests"/dusk-lynx_*.deb
 (cd "$with_tests" && cpack -G DEB)
 other=$scratch/with-tests
