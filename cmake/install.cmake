@@ -51,8 +51,12 @@ install(FILES "${PROJECT_SOURCE_DIR}/README.md"
               "${PROJECT_BINARY_DIR}/doc/changelog.gz"
               "${PROJECT_SOURCE_DIR}/packaging/copyright"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+# What a player and an administrator need beside the README, where its links
+# point; the developers' documents (testing, performance) stay in the source.
+install(FILES "${PROJECT_SOURCE_DIR}/docs/install.md" "${PROJECT_SOURCE_DIR}/docs/network.md"
+        DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 
-# The network service (see the README): a socket unit and the template of the
+# The network service (see docs/network.md): a socket unit and the template of the
 # service that it starts for each connection, installed disabled. The template
 # names the game's installed path, known only when installing (cpack installs
 # into /usr whatever the build's prefix).
