@@ -32,6 +32,7 @@ install_missing "${packages[@]}"
 export PUPPETEER_SKIP_DOWNLOAD=1
 
 fail() { echo "artifacts: $*" >&2; exit 1; }
+say() { echo "== [${SECONDS} s] $*"; }
 
 [[ -n ${1-} ]] || fail "usage: bash .ci/artifacts.sh DIR"
 mkdir -p "$1"
@@ -49,7 +50,7 @@ version=$(git show HEAD:CMakeLists.txt | sed -n 's/^project(dusk-lynx VERSION \(
 [[ -z $(git status --porcelain --untracked-files=no) ]] ||
   echo "artifacts: WARNING: the programs are made from HEAD, without the changes not committed" >&2
 name=dusk-lynx-$version
-echo "== artifacts of $name, dated $(date -d "@$SOURCE_DATE_EPOCH" '+%F %T') (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
+say "artifacts of $name, dated $(date -d "@$SOURCE_DATE_EPOCH" '+%F %T') (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
 
 # --- making them ----------------------------------------------------------------
 
@@ -126,16 +127,16 @@ web_zip() {
   zip_folder "$stage" "$name-web" "$output/$name-web.zip"
 }
 
-echo "== the source archive"
+say "the source archive"
 rm -f "$out"/dusk-lynx[-_]"$version"* "$out/SHA256SUMS"
 source_archive "$out/$name.tar.gz"
 
-echo "== the site (the web preset)"
+say "the site (the web preset)"
 cmake --preset web >"$work/web.log" && cmake --build --preset web >>"$work/web.log" ||
   { cat "$work/web.log"; fail "the web preset does not build"; }
 web_zip "$out"
 
-echo "== the packages and the Windows zip, from the source archive"
+say "the packages and the Windows zip, from the source archive"
 make_programs "$work/first" "$out"
 
 (cd "$out" && sha256sum "$name.tar.gz" dusk-lynx_"$version"_{amd64,arm64}.deb \
@@ -151,7 +152,7 @@ mkdir -p "$check"
 # lintian, and the unpacked game plays.
 for arch in amd64 arm64; do
   deb=$out/dusk-lynx_${version}_$arch.deb
-  echo "== $(basename "$deb")"
+  say "$(basename "$deb")"
   field() { dpkg-deb -f "$deb" "$1"; }
   [[ $(field Package) == dusk-lynx && $(field Version) == "$version" ]] ||
     fail "$deb: Package '$(field Package)', Version '$(field Version)'"
@@ -186,7 +187,7 @@ done
 # program needs only Windows's own DLLs and plays under Wine, from a script
 # with LF or CR LF line ends.
 zip=$out/$name-windows-x86_64.zip
-echo "== $(basename "$zip")"
+say "$(basename "$zip")"
 windows=$name-windows-x86_64
 unzip -Z1 "$zip" >"$check/windows.list"
 printf '%s\n' "$windows/CHANGELOG.txt" "$windows/LICENSE.txt" "$windows/README.txt" "$windows/dusk-lynx.exe" |
@@ -217,7 +218,7 @@ done
 
 # The web zip: its page, opened from disk, draws the title and plays.
 zip=$out/$name-web.zip
-echo "== $(basename "$zip")"
+say "$(basename "$zip")"
 unzip -q "$zip" -d "$check"
 [[ -f $check/$name-web/index.html ]] || fail "$zip has no $name-web/index.html"
 short_game_screens "$version" >"$check/web-expected"
@@ -226,7 +227,7 @@ node .ci/open_site.mjs "$check/$name-web" "$check/web-expected" "${short_game_li
 
 # --- the same bytes again -----------------------------------------------------------
 
-echo "== all of them again, later and in other folders"
+say "all of them again, later and in other folders"
 again=$work/again
 source_archive "$work/$name.tar.gz"
 cmp "$out/$name.tar.gz" "$work/$name.tar.gz" || fail "git archive made another source archive"
@@ -236,6 +237,6 @@ for artifact in dusk-lynx_"$version"_{amd64,arm64}.deb "$name-windows-x86_64.zip
   cmp "$out/$artifact" "$again/$artifact" || fail "$artifact came out other bytes the second time"
 done
 
-echo "== artifacts ok, in $out ($SECONDS s):"
+say "artifacts ok, in $out:"
 (cd "$out" && ls -l "$name.tar.gz" dusk-lynx_"$version"_{amd64,arm64}.deb "$name-windows-x86_64.zip" \
    "$name-web.zip" SHA256SUMS)
