@@ -48,7 +48,7 @@ umask 022
 version=$(git show HEAD:CMakeLists.txt | sed -n 's/^project(dusk-lynx VERSION \([0-9.]*\).*/\1/p')
 [[ -n $version ]] || fail "no project version in CMakeLists.txt"
 [[ -z $(git status --porcelain --untracked-files=no) ]] ||
-  echo "artifacts: WARNING: the programs are made from HEAD, without the changes not committed" >&2
+  echo "artifacts: WARNING: the source archive and the programs are HEAD's, without the changes not committed" >&2
 name=dusk-lynx-$version
 say "artifacts of $name, dated $(date -d "@$SOURCE_DATE_EPOCH" '+%F %T') (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
 
