@@ -21,7 +21,15 @@ inline constexpr std::int32_t kStatCap = 999;
 // The last level; a hero there needs this much experience for a level it never gets.
 inline constexpr std::int32_t kTopLevel = 100;
 inline constexpr std::int32_t kExperienceCap = 9999999;
-// The hero's progress once the final boss has fallen: the story is over and stays over.
+// The stages of the story, in the hero's progress. The boss of each stage moves
+// it on to the next; a stage keeps every area that an earlier one opened, and
+// kStoryOver lies above them all.
+inline constexpr std::int16_t kStoryStart = 0;     // a new game: the FOREST alone
+inline constexpr std::int16_t kGraveyardOpen = 1;  // LORD OCHU has fallen
+inline constexpr std::int16_t kCavesOpen = 2;      // DURAHAN has fallen
+inline constexpr std::int16_t kCastleOpen = 3;     // BLACK DRAGON: the CASTLE with four opponents
+inline constexpr std::int16_t kMasterAwaits = 4;   // RED DRAGON: THE MASTER alone in the CASTLE
+// SORVANE TELLICK has fallen: the story is over and stays over.
 inline constexpr std::int16_t kStoryOver = 999;
 
 struct Hero {
@@ -41,7 +49,7 @@ struct Hero {
   std::int32_t nextLevelExp = 0;
   std::int32_t weaponPrice = 0;
   std::int32_t armourPrice = 0;
-  std::int16_t progress = 0;  // 0 to 4 as the bosses fall, then kStoryOver
+  std::int16_t progress = kStoryStart;  // a stage of the story, kStoryStart to kStoryOver
 
   void printHp(Console& console) const;
   void printMp(Console& console) const;

@@ -22,7 +22,10 @@ const Area kForest{Screen::forestList, forestOpponents};
 const Area kGraveyard{Screen::graveyardList, graveyardOpponents};
 const Area kCaves{Screen::cavesList, cavesOpponents};
 
-bool castleOpen(std::int16_t progress) { return progress == 3 || progress == kStoryOver; }
+// The CASTLE list with its four opponents; while THE MASTER awaits, he stands there alone.
+bool castleListOpen(std::int16_t progress) {
+  return progress == kCastleOpen || progress == kStoryOver;
+}
 
 // "N:NAME", or "N:BOSS:NAME" with the title "BOSS:".
 void printOpponent(Console& console, std::size_t number, const Opponent& opponent,
@@ -58,9 +61,9 @@ Screen fightMenu(Game& game) {
   const std::int16_t progress = game.hero.progress;
   Console& console = game.console;
   console << "\n\n**FIGHT WHERE?**\n1:FOREST\n";
-  if (progress > 0) console << "2:GRAVEYARD\n";
-  if (progress > 1) console << "3:CAVES\n";
-  if (progress > 2) {
+  if (progress >= kGraveyardOpen) console << "2:GRAVEYARD\n";
+  if (progress >= kCavesOpen) console << "3:CAVES\n";
+  if (progress >= kCastleOpen) {
     console << "4:CASTLE";
     console.endLine();
   }
@@ -70,11 +73,11 @@ Screen fightMenu(Game& game) {
   switch (*choice) {
     case 0: return Screen::mainMenu;
     case 1: return Screen::forestList;
-    case 2: return progress > 0 ? Screen::graveyardList : Screen::fightMenu;
-    case 3: return progress > 1 ? Screen::cavesList : Screen::fightMenu;
+    case 2: return progress >= kGraveyardOpen ? Screen::graveyardList : Screen::fightMenu;
+    case 3: return progress >= kCavesOpen ? Screen::cavesList : Screen::fightMenu;
     case 4:
-      if (castleOpen(progress)) return Screen::castleList;
-      return progress == 4 ? Screen::masterList : Screen::fightMenu;
+      if (castleListOpen(progress)) return Screen::castleList;
+      return progress == kMasterAwaits ? Screen::masterList : Screen::fightMenu;
     default: return Screen::fightMenu;
   }
 }
