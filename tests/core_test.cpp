@@ -12,6 +12,7 @@
 #include "core/console.hpp"
 #include "core/random.hpp"
 #include "core/records.hpp"
+#include "hub/main_menu.hpp"
 #include "session.hpp"
 
 namespace dusk::test {

@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "core/level_up.hpp"
 #include "session.hpp"
+#include "world/level_up.hpp"
 
 namespace dusk::test {
 namespace {

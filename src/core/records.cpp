@@ -79,21 +79,4 @@ void Monster::healMonster(std::int32_t amount) {
   if (hp > maxHp) hp = maxHp;
 }
 
-void clampHeroStats(Hero& hero) {
-  // Once the final boss has fallen, maximum hit points have no upper limit.
-  if (hero.maxHp > kHitCap && hero.progress != kStoryOver) hero.maxHp = kHitCap;
-  if (hero.hp > hero.maxHp) hero.hp = hero.maxHp;
-  if (hero.maxMp > kHitCap) hero.maxMp = kHitCap;
-  if (hero.mp > hero.maxMp) hero.mp = hero.maxMp;
-  if (hero.mp < 0) hero.mp = 0;
-  // Base values only: the weapon and armour bonuses come on top.
-  if (hero.attack > kStatCap) hero.attack = kStatCap;
-  if (hero.defence > kStatCap) hero.defence = kStatCap;
-  if (hero.level >= kTopLevel) {
-    hero.level = kTopLevel;
-    hero.nextLevelExp = kExperienceCap;
-  }
-  if (hero.experience > kExperienceCap) hero.experience = kExperienceCap;
-}
-
 }  // namespace dusk

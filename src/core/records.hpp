@@ -14,13 +14,10 @@ inline constexpr char kUnarmed[] = "UNARMED";
 inline constexpr char kOldClothes[] = "OLD CLOTHES";
 
 // No single hit or heal counts for more, and neither maximum HP (until the story
-// is over) nor maximum MP may pass it.
+// is over) nor maximum MP may pass it at the main menu.
 inline constexpr std::int32_t kHitCap = 9999;
-// The most that base attack and base defence may reach; the weapon and armour come on top.
-inline constexpr std::int32_t kStatCap = 999;
-// The last level; a hero there needs this much experience for a level it never gets.
+// The last level: no level-up goes past it, and the main menu holds the hero to it.
 inline constexpr std::int32_t kTopLevel = 100;
-inline constexpr std::int32_t kExperienceCap = 9999999;
 // The stages of the story, in the hero's progress. The boss of each stage moves
 // it on to the next; a stage keeps every area that an earlier one opened, and
 // kStoryOver lies above them all.
@@ -70,8 +67,6 @@ struct Hero {
   // A single hit or heal counts for at most kHitCap; hp has no lower limit.
   void damageHero(std::int32_t amount);
   void healHero(std::int32_t amount);
-  // Enough experience for the next level, and a level left to gain.
-  bool levelUpDue() const { return experience >= nextLevelExp && level < kTopLevel; }
 };
 
 // The monsters' special moves, by the number that a monster's `move` holds.
@@ -112,8 +107,5 @@ struct Monster {
   std::int32_t getHp() const { return hp; }
   Move getMove() const { return static_cast<Move>(move); }
 };
-
-// The hero's limits, applied each time the main menu is shown and nowhere else.
-void clampHeroStats(Hero& hero);
 
 }  // namespace dusk

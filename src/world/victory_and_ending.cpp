@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/level_up.hpp"
+#include "world/level_up.hpp"
 #include "world/opponents.hpp"
 
 namespace dusk {
