@@ -60,7 +60,8 @@ struct Hero {
   std::int32_t totalDefence() const { return defence + armourDefence; }
   // Stops at the largest 32-bit purse instead of wrapping to a negative one.
   void addGold(std::int32_t amount);
-  // No check: the inn tests the purse first, and running away mends a negative one.
+  // The one way gold is taken. No check: the inn and the shops test the purse
+  // first, and running away asks no more than the hero has.
   void spendGold(std::int32_t amount) { gold -= amount; }
   void addExperience(std::int32_t amount) { experience += amount; }
   void restoreHero();

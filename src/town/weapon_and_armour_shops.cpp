@@ -110,7 +110,7 @@ Screen buy(Game& game, const Shop& shop) {
     console.pause();
     return Screen::shopsMenu;
   }
-  hero.gold -= item.price;
+  hero.spendGold(item.price);
   (hero.*shop.equip)(item.name, item.bonus, item.price);  // the old item is gone, unpaid
   console << shop.bought << item.name;
   console.endLine();
