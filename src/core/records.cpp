@@ -53,7 +53,7 @@ void Hero::healHero(std::int32_t amount) {
 
 void Monster::setUpMonster(const char* newName, std::int32_t newMaxHp, std::int32_t newAttack,
                            std::int32_t newDefence, std::int32_t newExperience,
-                           std::int32_t newGold, std::int32_t newMove, std::int32_t newMoveChance) {
+                           std::int32_t newGold, Move newMove, std::int32_t newMoveChance) {
   name = newName;
   maxHp = newMaxHp;
   hp = newMaxHp;

@@ -70,8 +70,8 @@ struct Hero {
   void healHero(std::int32_t amount);
 };
 
-// The monsters' special moves, by the number that a monster's `move` holds.
-// Any other number is a move that does nothing.
+// The monsters' special moves, by their identifiers. A Move of any other value
+// is a move that does nothing.
 enum class Move : std::int32_t {
   none = 0,
   fire = 1,
@@ -94,19 +94,18 @@ struct Monster {
   std::int32_t defence = 0;
   std::int32_t experience = 0;
   std::int32_t gold = 0;
-  std::int32_t move = 0;  // the special move, a Move
+  Move move = Move::none;
   const char* name = nullptr;
   std::int32_t moveChance = 0;
 
   void setUpMonster(const char* name, std::int32_t maxHp, std::int32_t attack, std::int32_t defence,
-                    std::int32_t experience, std::int32_t gold, std::int32_t move,
-                    std::int32_t moveChance);
+                    std::int32_t experience, std::int32_t gold, Move move, std::int32_t moveChance);
   void printMonsterHp(Console& console) const;
   // Prints the hit before the monster's defence is taken off; the loss is at least 1.
   void damageMonster(std::int32_t amount, Console& console);
   void healMonster(std::int32_t amount);
   std::int32_t getHp() const { return hp; }
-  Move getMove() const { return static_cast<Move>(move); }
+  Move getMove() const { return move; }
 };
 
 }  // namespace dusk
