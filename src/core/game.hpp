@@ -7,6 +7,7 @@
 // Only the loop in play.cpp names them all and runs them, so no screen ever
 // calls another and a game of any length runs in the same memory.
 
+#include <cstdint>
 #include <iosfwd>
 
 #include "core/console.hpp"
@@ -49,6 +50,10 @@ enum class Screen {
   gameOver,
   quit,
 };
+
+// BACK on the FIGHT WHO lists and on the shops' lists: the same number on every
+// list, however long, and it always leads to the main menu.
+inline constexpr std::uint32_t kBack = 7;
 
 struct Game {
   Game(std::istream& in, std::ostream& out) : console(in, out) {}

@@ -61,6 +61,9 @@ const Shop kArmourShop{
     armourSellPrice,
 };
 
+// SELL on a shop's list, after its five items.
+constexpr std::uint32_t kSell = 6;
+
 // The prices stand at this tab stop, whatever the length of the name.
 constexpr std::size_t kPriceColumn = 24;
 
@@ -70,7 +73,7 @@ void printItems(Console& console, std::span<const Item> items) {
     console.printMenuLine(static_cast<std::int32_t>(index + 1), items[index].name,
                           items[index].price, kPriceColumn);
   }
-  console << "6:SELL\n7:BACK\n";
+  console << kSell << ":SELL\n" << kBack << ":BACK\n";
 }
 
 Screen showList(Game& game, const Shop& shop) {
@@ -84,8 +87,8 @@ Screen showList(Game& game, const Shop& shop) {
     return shop.buy;
   }
   switch (*choice) {
-    case 6: return shop.sell;
-    case 7: return Screen::mainMenu;
+    case kSell: return shop.sell;
+    case kBack: return Screen::mainMenu;
     case kHiddenItemChoice: game.offer = &shop.hidden(); return shop.buy;
     default: return Screen::shopsMenu;
   }

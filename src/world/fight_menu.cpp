@@ -9,18 +9,7 @@
 namespace dusk {
 namespace {
 
-constexpr std::uint32_t kBack = 7;
 constexpr std::string_view kFightWho = "\n***FIGHT WHO?***";
-
-// An area whose FIGHT WHO list is its opponents, the boss last, then BACK.
-struct Area {
-  Screen list;
-  std::span<const Opponent* const> (*opponents)();
-};
-
-const Area kForest{Screen::forestList, forestOpponents};
-const Area kGraveyard{Screen::graveyardList, graveyardOpponents};
-const Area kCaves{Screen::cavesList, cavesOpponents};
 
 // The CASTLE list with its four opponents; while THE MASTER awaits, he stands there alone.
 bool castleListOpen(std::int16_t progress) {
@@ -39,8 +28,9 @@ Screen fight(Game& game, const Opponent& opponent) {
   return Screen::battleMenu;
 }
 
-Screen areaList(Game& game, const Area& area) {
-  const auto opponents = area.opponents();
+// An area's FIGHT WHO list, shown again as `list` when no number came: its
+// opponents, the boss last, then BACK.
+Screen areaList(Game& game, Screen list, std::span<const Opponent* const> opponents) {
   Console& console = game.console;
   console << kFightWho << "\n";
   for (std::size_t index = 0; index < opponents.size(); ++index) {
@@ -48,9 +38,9 @@ Screen areaList(Game& game, const Area& area) {
     printOpponent(console, index + 1, *opponents[index], boss ? "BOSS:" : "");
     console << "\n";
   }
-  console << "7:BACK\n";
+  console << kBack << ":BACK\n";
   const auto choice = console.readChoice();
-  if (!choice) return area.list;
+  if (!choice) return list;
   if (*choice >= 1 && *choice <= opponents.size()) return fight(game, *opponents[*choice - 1]);
   return *choice == kBack ? Screen::mainMenu : Screen::fightMenu;
 }
@@ -82,9 +72,11 @@ Screen fightMenu(Game& game) {
   }
 }
 
-Screen forestList(Game& game) { return areaList(game, kForest); }
-Screen graveyardList(Game& game) { return areaList(game, kGraveyard); }
-Screen cavesList(Game& game) { return areaList(game, kCaves); }
+Screen forestList(Game& game) { return areaList(game, Screen::forestList, forestOpponents()); }
+Screen graveyardList(Game& game) {
+  return areaList(game, Screen::graveyardList, graveyardOpponents());
+}
+Screen cavesList(Game& game) { return areaList(game, Screen::cavesList, cavesOpponents()); }
 
 Screen castleList(Game& game) {
   const bool storyOver = game.hero.progress == kStoryOver;
@@ -101,7 +93,7 @@ Screen castleList(Game& game) {
     printOpponent(console, ultima, kUltimaWeapon);
     console << "\n";
   }
-  console << "\n7:BACK";  // the player types on this line
+  console << "\n" << kBack << ":BACK";  // the player types on this line
   const auto choice = console.readChoice();
   if (!choice) return Screen::castleList;
   if (*choice >= 1 && *choice <= castle.size()) return fight(game, *castle[*choice - 1]);
@@ -115,7 +107,7 @@ Screen castleList(Game& game) {
 
 Screen masterList(Game& game) {
   Console& console = game.console;
-  console << kFightWho << "\n1:THE MASTER\n7:BACK\n";
+  console << kFightWho << "\n1:THE MASTER\n" << kBack << ":BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::masterList;
   if (*choice == 1) {
