@@ -10,6 +10,7 @@ namespace dusk {
 namespace {
 
 constexpr std::string_view kFightWho = "\n***FIGHT WHO?***";
+constexpr std::uint32_t kWhereBack = 0;  // FIGHT WHERE lists its BACK last, numbered 0
 
 // The CASTLE list with its four opponents; while THE MASTER awaits, he stands there alone.
 bool castleListOpen(std::int16_t progress) {
@@ -57,11 +58,11 @@ Screen fightMenu(Game& game) {
     console << "4:CASTLE";
     console.endLine();
   }
-  console << "0:BACK\n";
+  console << kWhereBack << ":BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::fightMenu;
   switch (*choice) {
-    case 0: return Screen::mainMenu;
+    case kWhereBack: return Screen::mainMenu;
     case 1: return Screen::forestList;
     case 2: return progress >= kGraveyardOpen ? Screen::graveyardList : Screen::fightMenu;
     case 3: return progress >= kCavesOpen ? Screen::cavesList : Screen::fightMenu;
