@@ -41,7 +41,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests"))
-from net_test import children_of, console_transcript, service_command  # noqa: E402
+from net_support import children_of, console_transcript, reap_children, service_command  # noqa: E402
 
 
 # --- the activator (a process of its own) --------------------------------------
@@ -60,11 +60,7 @@ def serve(no_delay, command):
         actions = [(os.POSIX_SPAWN_DUP2, connection.fileno(), 0), (os.POSIX_SPAWN_DUP2, connection.fileno(), 1)]
         os.posix_spawn(command[0], command, os.environ, file_actions=actions)
         connection.close()
-        try:
-            while os.waitpid(-1, os.WNOHANG)[0] > 0:
-                pass
-        except ChildProcessError:
-            pass
+        reap_children()
 
 
 def start_activator(no_delay, command):
