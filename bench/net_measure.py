@@ -31,42 +31,15 @@ screens, and the memory is that of every game whose parent is a socat.
 
 import argparse
 import asyncio
-import os
 import socket
 import statistics
-import subprocess
 import sys
 import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests"))
-from net_support import children_of, console_transcript, reap_children, service_command  # noqa: E402
-
-
-# --- the activator (a process of its own) --------------------------------------
-
-def serve(no_delay, command):
-    """Accepts connections and starts the command on each, until killed."""
-    listener = socket.socket()
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if no_delay:
-        listener.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(4096)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        connection, _ = listener.accept()
-        actions = [(os.POSIX_SPAWN_DUP2, connection.fileno(), 0), (os.POSIX_SPAWN_DUP2, connection.fileno(), 1)]
-        os.posix_spawn(command[0], command, os.environ, file_actions=actions)
-        connection.close()
-        reap_children()
-
-
-def start_activator(no_delay, command):
-    activator = subprocess.Popen([sys.executable, __file__, "--serve", "on" if no_delay else "off", "--", *command],
-                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    return activator, int(activator.stdout.readline())
+from net_support import children_of, console_transcript, service_command, start_activator  # noqa: E402
 
 
 # --- the players -----------------------------------------------------------------
@@ -169,8 +142,6 @@ async def alone(port, shown, rounds):
 
 
 def main():
-    if len(sys.argv) > 2 and sys.argv[1] == "--serve":
-        serve(sys.argv[2] == "on", sys.argv[4:])
     parser = argparse.ArgumentParser()
     parser.add_argument("--game", required=True)
     parser.add_argument("--service", default=str(ROOT / "packaging/systemd/dusk-lynx@.service.in"))

@@ -2,7 +2,9 @@
 line, the console game's output for some keys, and the processes that a server
 leaves behind.
 
-Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py.
+Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py;
+run as `net_support.py --serve on|off -- COMMAND...`, it is the activator of
+start_activator().
 """
 
 import ctypes
@@ -117,3 +119,41 @@ def start_server(command, log):
         server.kill()
         server.wait()
     fail("systemd-socket-activate did not listen:\n" + Path(log.name).read_text())
+
+
+def start_activator(no_delay, command):
+    """An activator of this file's own on a free port of 127.0.0.1: (process, port).
+
+    Like systemd-socket-activate --inetd --accept, it runs COMMAND for each
+    connection with the connection as its standard input and output; unlike it,
+    it can set TCP_NODELAY on the listening socket, as NoDelay=yes does (the
+    connections inherit it). It collects its ended children, and runs until
+    killed."""
+    activator = subprocess.Popen([sys.executable, __file__, "--serve", "on" if no_delay else "off", "--", *command],
+                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    return activator, int(activator.stdout.readline())
+
+
+def serve(no_delay, command):
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if no_delay:
+        listener.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(4096)
+    listener.settimeout(0.1)
+    print(listener.getsockname()[1], flush=True)
+    while True:
+        try:
+            connection, _ = listener.accept()
+        except TimeoutError:
+            reap_children()
+            continue
+        actions = [(os.POSIX_SPAWN_DUP2, connection.fileno(), 0), (os.POSIX_SPAWN_DUP2, connection.fileno(), 1)]
+        os.posix_spawnp(command[0], command, os.environ, file_actions=actions)
+        connection.close()
+        reap_children()
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
+    serve(sys.argv[2] == "on", sys.argv[4:])
