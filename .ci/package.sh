@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package as the README says (the release preset, then cpack),
+# Builds the Debian package as docs/install.md says (the release preset, then cpack),
 # has lintian check it, checks what it holds, its manual page and its systemd
 # units (systemd-analyze verify and security), unpacks it into a scratch root
 # and plays a short scripted game with the installed binary; makes it again
@@ -34,7 +34,7 @@ dpkg-deb -c "$deb" >"$scratch/listing"
 dpkg-deb -I "$deb" >"$scratch/info"
 awk '{print $NF}' "$scratch/listing" >"$scratch/contents"
 for path in ./usr/games/dusk-lynx ./usr/share/man/man6/dusk-lynx.6.gz \
-            ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/copyright \
+            ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/docs/network.md ./usr/share/doc/dusk-lynx/copyright \
             ./usr/share/doc/dusk-lynx/changelog.gz ./usr/share/lintian/overrides/dusk-lynx; do
   grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
 done

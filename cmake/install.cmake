@@ -51,14 +51,18 @@ install(FILES "${PROJECT_SOURCE_DIR}/README.md"
               "${PROJECT_BINARY_DIR}/doc/changelog.gz"
               "${PROJECT_SOURCE_DIR}/packaging/copyright"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+# What a player and an administrator need beside the README, where its links
+# point; the developers' documents (testing, performance) stay in the source.
+install(FILES "${PROJECT_SOURCE_DIR}/docs/install.md" "${PROJECT_SOURCE_DIR}/docs/network.md"
+        DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 
-# The network service (see the README): for each of its two ports a socket
-# unit and the template of the service that it starts for each connection,
-# installed disabled. dusk-lynx.socket (4077) serves raw clients through socat,
-# dusk-lynx-telnet.socket (4078) telnet clients through telnetd. Both templates
-# take the same limits and sandbox from sandbox.conf and name the game's
-# installed path, known only when installing (cpack installs into /usr whatever
-# the build's prefix).
+# The network service (see docs/network.md): for each of its two ports a
+# socket unit and the template of the service that it starts for each
+# connection, installed disabled. dusk-lynx.socket (4077) serves raw clients
+# through socat, dusk-lynx-telnet.socket (4078) telnet clients through telnetd.
+# Both templates take the same limits and sandbox from sandbox.conf and name
+# the game's installed path, known only when installing (cpack installs into
+# /usr whatever the build's prefix).
 set(DUSK_INSTALL_SYSTEMDUNITDIR "lib/systemd/system" CACHE STRING
     "Where the systemd units go, relative to the install prefix")
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx.socket"
