@@ -95,7 +95,8 @@ head -n 1 "$scratch/changelog" | grep -qF "dusk-lynx ($version) " ||
 unitdir=$root/usr/lib/systemd/system
 grep -qx 'ExecStart=/usr/bin/socat .* EXEC:/usr/games/dusk-lynx' "$unitdir/dusk-lynx@.service" ||
   fail "dusk-lynx@.service does not run /usr/games/dusk-lynx behind socat: $(grep ExecStart "$unitdir/dusk-lynx@.service")"
-grep -qx 'ExecStart=/usr/sbin/telnetd .* -E /usr/games/dusk-lynx' "$unitdir/dusk-lynx-telnet@.service" ||
+grep -qx "ExecStart=/usr/sbin/telnetd .* -E \"/bin/sh -c '/usr/games/dusk-lynx; sleep 1'\"" \
+  "$unitdir/dusk-lynx-telnet@.service" ||
   fail "dusk-lynx-telnet@.service does not run /usr/games/dusk-lynx behind telnetd: $(grep ExecStart "$unitdir/dusk-lynx-telnet@.service")"
 mkdir "$scratch/units"
 for name in dusk-lynx dusk-lynx-telnet; do
@@ -154,7 +155,7 @@ diff -r "$root/usr/lib/systemd" "$stage/usr/lib/systemd" || fail "cmake --instal
 # The service follows the game wherever it is installed.
 DESTDIR=$scratch/local cmake --install "$build" --prefix /usr/local >/dev/null
 for service in dusk-lynx@.service dusk-lynx-telnet@.service; do
-  grep -q '[ :]/usr/local/games/dusk-lynx$' "$scratch/local/usr/local/lib/systemd/system/$service" ||
+  grep -qE "[ :']/usr/local/games/dusk-lynx(;|\$)" "$scratch/local/usr/local/lib/systemd/system/$service" ||
     fail "installed in /usr/local, $service does not run /usr/local/games/dusk-lynx"
 done
 
