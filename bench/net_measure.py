@@ -115,30 +115,41 @@ async def player(port, shown, at_menu, go, rounds, times, telnet, source=None):
 
 def costs(activator):
     """Proportional and resident set sizes in KiB, and CPU time used in ms, of
-    each player's translator (socat or telnetd) and game."""
+    each player's translator (socat, or telnetd and the shell it starts) and
+    game."""
 
-    def sizes(pid):
-        lines = Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines()
-        fields = dict(line.split(":", 1) for line in lines if ":" in line)
-        cpu = int(Path(f"/proc/{pid}/schedstat").read_text().split()[0]) / 1e6
-        return {"Pss": int(fields["Pss"].split()[0]), "Rss": int(fields["Rss"].split()[0]), "CPU": cpu}
+    def sizes(pids):
+        total = {"Pss": 0, "Rss": 0, "CPU": 0.0}
+        for pid in pids:
+            lines = Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines()
+            fields = dict(line.split(":", 1) for line in lines if ":" in line)
+            total["Pss"] += int(fields["Pss"].split()[0])
+            total["Rss"] += int(fields["Rss"].split()[0])
+            total["CPU"] += int(Path(f"/proc/{pid}/schedstat").read_text().split()[0]) / 1e6
+        return total
 
     def parent(pid):
         return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[1]
 
-    def named(pid, name):
-        return Path(f"/proc/{pid}/comm").read_text().strip() == name
+    def name(pid):
+        return Path(f"/proc/{pid}/comm").read_text().strip()
+
+    def below(pid):
+        return [pid] + [low for child in children_of(pid) for low in below(child)]
 
     if activator:
-        translators = children_of(activator.pid)
-        games = [pid for translator in translators for pid in children_of(translator)]
+        players = [below(translator) for translator in children_of(activator.pid)]
     else:
-        games = [p.name for p in Path("/proc").iterdir() if p.name.isdigit() and named(p.name, "dusk-lynx")]
-        translators = [parent(pid) for pid in games]
-        games = [game for game, translator in zip(games, translators)
-                 if named(translator, "socat") or named(translator, "telnetd")]
-        translators = [parent(pid) for pid in games]
-    return [sizes(pid) for pid in translators], [sizes(pid) for pid in games]
+        players = []
+        for game in (p.name for p in Path("/proc").iterdir() if p.name.isdigit() and name(p.name) == "dusk-lynx"):
+            chain = [game, parent(game)]
+            while name(chain[-1]) == "sh":
+                chain.append(parent(chain[-1]))
+            if name(chain[-1]) in ("socat", "telnetd"):
+                players.append(chain[::-1])
+    translators = [[pid for pid in player if name(pid) != "dusk-lynx"] for player in players]
+    games = [[pid for pid in player if name(pid) == "dusk-lynx"] for player in players]
+    return [sizes(pids) for pids in translators], [sizes(pids) for pids in games]
 
 
 def percentile(values, share):
@@ -166,8 +177,8 @@ async def crowd(port, shown, players, rounds, activator, telnet):
     print(f"  {players} players connecting at once all at the main menu after "
           f"{max(at_menu) - started:.2f} s (half of them after {statistics.median(at_menu) - started:.2f} s)")
     translators, games = costs(activator)
-    for name, measured in (("telnetd" if telnet else "socat", translators), ("the game", games)):
-        print(f"  {name}, {len(measured)} processes: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
+    for name, measured in (("telnetd and its shell" if telnet else "socat", translators), ("the game", games)):
+        print(f"  {name}, {len(measured)} players: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
               f"proportional each, {statistics.mean(m['Rss'] for m in measured):.0f} KiB resident, "
               f"{statistics.mean(m['CPU'] for m in measured):.1f} ms of CPU each to the main menu")
     total = sum(m["Pss"] for m in translators + games)
