@@ -12,17 +12,17 @@ path pointed at --game) for each connection, the connection as its standard
 input and output. With --telnet it is the telnet port's instead
 (dusk-lynx-telnet@.service.in: telnetd in place of socat), and each player
 opens with PuTTY's negotiation, answers the server's and sees the terminal's
-echo of its keys before each screen. systemd-socket-activate, which the load test uses, has no
-no-delay option. What the activator leaves out is what only systemd does: the
+echo of its keys before each screen. systemd-socket-activate, which the raw
+load test uses, has no no-delay option. What the activator leaves out is what only systemd does: the
 sandbox's namespaces, the cgroup and the dynamic user of each instance.
 
 It measures:
 - the time for all the players, connecting at once, to reach the main menu
   (each presses Enter at the title and the introduction as they appear);
-- the memory of each player's two processes (socat or telnetd, and the game),
-  proportional set size from /proc/PID/smaps_rollup, while all sit at the main
-  menu;
-- the CPU time of each player's arrival: what those two processes have used
+- the memory of each player's processes (socat and the game, or telnetd, the
+  shell it starts and the game), proportional set size from
+  /proc/PID/smaps_rollup, while all sit at the main menu;
+- the CPU time of each player's arrival: what those processes have used
   (/proc/PID/schedstat) from the connection to the main menu;
 - the time from a line sent (3, the statistics, then the main menu again) to
   the last byte of the screen that follows: all players at once, --rounds each,
