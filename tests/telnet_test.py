@@ -36,8 +36,7 @@ length, a few of them the whole story. Every player must see exactly what it
 should; then every game must have ended, and no process may be left.
 
 Exits 0 when all is well, 1 on a failure, 77 (skipped) where telnetd is
-missing. Only 127.0.0.1 is used; the whole run is
-bounded by DEADLINE seconds.
+missing. Only 127.0.0.1 is used; the whole run is bounded by DEADLINE seconds.
 """
 
 import argparse
@@ -51,9 +50,8 @@ import socket
 import subprocess
 import sys
 import time
-from pathlib import Path
-
 from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
 
 from net_support import (children_of, collect_orphans, console_transcript, fail, kill_children, live_children,
                          service_command, start_activator, wait_until)
