@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
-# The short benchmark of continuous integration: builds the benchmarks (Release)
-# in build/bench, plays the in-process sessions briefly, then takes the process
+# The short benchmark of continuous integration: builds the benchmarks (the
+# bench preset, in build/bench), plays the in-process sessions briefly, then takes the process
 # figures (peak memory, writes per input, time against the write floor) at the
 # two smallest sizes. It fails only when the memory or the writes per input are
 # clearly off target; timings differ between machines and never fail it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DDUSK_BENCH=ON -DDUSK_TESTS=OFF \
-  -DDUSK_WERROR=ON
-cmake --build build/bench -j2
+cmake --preset bench
+cmake --build --preset bench
 
 build/bench/bench/dusk_bench --benchmark_min_time=0.1
 

@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
-# A bounded fuzzing run: builds the libFuzzer harness with clang++ in build/fuzz
-# and lets it play the game for a minute, starting from the seed inputs in
+# A bounded fuzzing run: builds the libFuzzer harness (the fuzz preset: clang++,
+# in build/fuzz) and lets it play the game for a minute, starting from the seed inputs in
 # fuzz/corpus and the whole story (tests/data/story.txt). The corpus grows in a
 # temporary folder, so the repository is not changed. Fails when the fuzzer
 # reports a finding (crash, sanitizer report, timeout, running out of memory).
-#   DUSK_FUZZ_BUILD    build folder (default build/fuzz)
 #   DUSK_FUZZ_SECONDS  how long to fuzz (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${DUSK_FUZZ_BUILD:-build/fuzz}
+build=build/fuzz
 
-CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUSK_FUZZ=ON \
-  -DDUSK_TESTS=OFF -DDUSK_WERROR=ON
-cmake --build "$build" -j2 --target fuzz_game
+cmake --preset fuzz
+cmake --build --preset fuzz
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

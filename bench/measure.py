@@ -12,7 +12,7 @@ with 0) and each size, it measures:
     write(2) each, and nothing else. Both write to /dev/null, the game reads its
     script from a file, the two run alternately, and the medians are compared.
 
-    bench/measure.py --build build-bench [--sizes 10000,100000,1000000]
+    bench/measure.py --build build/bench [--sizes 10000,100000,1000000]
                      [--repeats 5] [--check]
 
 With --check the exit status is 1 when the memory or the writes target is
@@ -218,7 +218,7 @@ def verdict_line(target, met, failed, enforced):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default="build-bench",
+    parser.add_argument("--build", default="build/bench",
                         help="build folder with dusk-lynx and bench/write_floor")
     parser.add_argument("--sizes", default="10000,100000,1000000")
     parser.add_argument("--repeats", type=int, default=5)
