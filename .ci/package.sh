@@ -42,7 +42,7 @@ done
 grep -q '^-rwxr-xr-x .* ./usr/games/dusk-lynx$' "$scratch/listing" ||
   fail "./usr/games/dusk-lynx is not an executable file"
 units=./usr/lib/systemd/system
-for unit in dusk-lynx.socket dusk-lynx@.service; do
+for unit in dusk-lynx.socket dusk-lynx@.service dusk-lynx-telnet.socket dusk-lynx-telnet@.service; do
   grep -q "^-rw-r--r-- .* $units/$unit\$" "$scratch/listing" || fail "$units/$unit is not in the package"
 done
 # Installing starts nothing: the maintainer scripts enable and start no unit,
@@ -63,7 +63,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Section) == games ]] || fail "Section: $(field Section)"
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ $(field Depends) == *libc6* ]] || fail "Depends: '$(field Depends)' (no libc6)"
-[[ $(field Depends) =~ (^|, )socat(,|$) ]] || fail "Depends: '$(field Depends)' (no socat)"
+for tool in socat inetutils-telnetd; do
+  [[ $(field Depends) =~ (^|, )$tool(,|$) ]] || fail "Depends: '$(field Depends)' (no $tool)"
+done
 grep -q '^ Depends: ' "$scratch/info" || fail "no Depends line"
 grep -q '^ Description: ' "$scratch/info" || fail "no Description"
 
@@ -88,20 +90,30 @@ dpkg-parsechangelog -l "$scratch/changelog" --all >/dev/null ||
 head -n 1 "$scratch/changelog" | grep -qF "dusk-lynx ($version) " ||
   echo "package: WARNING: CHANGELOG.md has no section for $version yet" >&2
 
-# The units: the service runs the installed game, systemd finds nothing wrong
-# with them, and the service's sandbox is rated 1.0 or better (the threshold's
-# scale is ten times the rating's).
-service=$root/usr/lib/systemd/system/dusk-lynx@.service
-grep -qx 'ExecStart=/usr/bin/socat .* EXEC:/usr/games/dusk-lynx' "$service" ||
-  fail "the service does not run /usr/games/dusk-lynx behind socat: $(grep ExecStart "$service")"
+# The units: each service runs the installed game, systemd finds nothing wrong
+# with them, and each service's sandbox is rated 1.0 or better (the
+# threshold's scale is ten times the rating's).
+unitdir=$root/usr/lib/systemd/system
+grep -qx 'ExecStart=/usr/bin/socat .* EXEC:/usr/games/dusk-lynx' "$unitdir/dusk-lynx@.service" ||
+  fail "dusk-lynx@.service does not run /usr/games/dusk-lynx behind socat: $(grep ExecStart "$unitdir/dusk-lynx@.service")"
+grep -qx "ExecStart=/usr/sbin/telnetd .* -E \"/bin/sh -c '/usr/games/dusk-lynx; sleep 1'\"" \
+  "$unitdir/dusk-lynx-telnet@.service" ||
+  fail "dusk-lynx-telnet@.service does not run /usr/games/dusk-lynx behind telnetd: $(grep ExecStart "$unitdir/dusk-lynx-telnet@.service")"
 mkdir "$scratch/units"
-cp "$root/usr/lib/systemd/system/dusk-lynx.socket" "$service" "$scratch/units/"
-cp "$service" "$scratch/units/dusk-lynx@1.service"
-systemd-analyze verify --man=no "$scratch/units/dusk-lynx.socket" "$scratch/units/dusk-lynx@1.service" ||
-  fail "systemd-analyze verify finds fault with the units"
-systemd-analyze security --offline=yes --threshold=10 "$scratch/units/dusk-lynx@1.service" \
-  >"$scratch/security" || { cat "$scratch/security"; fail "the service's sandbox is rated above 1.0"; }
-tail -n 1 "$scratch/security"
+for name in dusk-lynx dusk-lynx-telnet; do
+  cp "$unitdir/$name.socket" "$unitdir/$name@.service" "$scratch/units/"
+  cp "$unitdir/$name@.service" "$scratch/units/$name@1.service"
+  systemd-analyze verify --man=no "$scratch/units/$name.socket" "$scratch/units/$name@1.service" ||
+    fail "systemd-analyze verify finds fault with $name's units"
+  systemd-analyze security --offline=yes --threshold=10 "$scratch/units/$name@1.service" \
+    >"$scratch/security" || { cat "$scratch/security"; fail "$name@.service's sandbox is rated above 1.0"; }
+  tail -n 1 "$scratch/security"
+done
+# Both services share one sandbox, put into each when it is installed.
+for service in dusk-lynx@.service dusk-lynx-telnet@.service; do
+  grep -qx 'DynamicUser=yes' "$unitdir/$service" || fail "$service has no sandbox"
+  ! grep -q '@DUSK_' "$unitdir/$service" || fail "$service holds a placeholder"
+done
 
 # The installed game plays: title, introduction, main menu, statistics, quit.
 source .ci/short_game.sh
@@ -130,7 +142,9 @@ done
 diff -r "$root/usr/lib/systemd" "$stage/usr/lib/systemd" || fail "cmake --install made other units"
 # The service follows the game wherever it is installed.
 DESTDIR=$scratch/local cmake --install "$build" --prefix /usr/local >/dev/null
-grep -q 'EXEC:/usr/local/games/dusk-lynx$' "$scratch/local/usr/local/lib/systemd/system/dusk-lynx@.service" ||
-  fail "installed in /usr/local, the service does not run /usr/local/games/dusk-lynx"
+for service in dusk-lynx@.service dusk-lynx-telnet@.service; do
+  grep -qE "[ :']/usr/local/games/dusk-lynx(;|\$)" "$scratch/local/usr/local/lib/systemd/system/$service" ||
+    fail "installed in /usr/local, $service does not run /usr/local/games/dusk-lynx"
+done
 
 echo "== package ok: $deb"

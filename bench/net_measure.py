@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The network service's cost: many players at once on 127.0.0.1.
 
-    python3 bench/net_measure.py --game build/release/dusk-lynx [--players 500]
+    python3 bench/net_measure.py --game build/release/dusk-lynx [--telnet] [--players 500]
         [--rounds 20] [--alone 1000] [--no-delay on|off|both] [--port PORT]
 
 A small activator stands in for the socket unit (Accept=yes): it listens on
@@ -9,15 +9,21 @@ A small activator stands in for the socket unit (Accept=yes): it listens on
 connections inherit it; `--no-delay off` leaves it out), and runs the service's
 own ExecStart line (from packaging/systemd/dusk-lynx@.service.in, the game's
 path pointed at --game) for each connection, the connection as its standard
-input and output. systemd-socket-activate, which the load test uses, has no
-no-delay option. What the activator leaves out is what only systemd does: the
+input and output. With --telnet it is the telnet port's instead
+(dusk-lynx-telnet@.service.in: telnetd in place of socat), and each player
+opens with PuTTY's negotiation, answers the server's and sees the terminal's
+echo of its keys before each screen. systemd-socket-activate, which the raw
+load test uses, has no no-delay option. What the activator leaves out is what only systemd does: the
 sandbox's namespaces, the cgroup and the dynamic user of each instance.
 
 It measures:
 - the time for all the players, connecting at once, to reach the main menu
   (each presses Enter at the title and the introduction as they appear);
-- the memory of each player's two processes (socat and the game), proportional
-  set size from /proc/PID/smaps_rollup, while all sit at the main menu;
+- the memory of each player's processes (socat and the game, or telnetd, the
+  shell it starts and the game), proportional set size from
+  /proc/PID/smaps_rollup, while all sit at the main menu;
+- the CPU time of each player's arrival: what those processes have used
+  (/proc/PID/schedstat) from the connection to the main menu;
 - the time from a line sent (3, the statistics, then the main menu again) to
   the last byte of the screen that follows: all players at once, --rounds each,
   then one player alone, --alone times. The players' own sockets have
@@ -26,65 +32,66 @@ It measures:
 With --port, the players go instead to the service already listening on
 127.0.0.1:PORT (the installed units, say), from 40 loopback addresses so as to
 stay within MaxConnectionsPerSource; --game then only tells the expected
-screens, and the memory is that of every game whose parent is a socat.
+screens, and the memory is that of every game whose parent is a socat or a
+telnetd.
 """
 
 import argparse
 import asyncio
-import os
 import socket
 import statistics
-import subprocess
 import sys
 import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests"))
-from net_test import children_of, console_transcript, service_command  # noqa: E402
-
-
-# --- the activator (a process of its own) --------------------------------------
-
-def serve(no_delay, command):
-    """Accepts connections and starts the command on each, until killed."""
-    listener = socket.socket()
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if no_delay:
-        listener.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(4096)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        connection, _ = listener.accept()
-        actions = [(os.POSIX_SPAWN_DUP2, connection.fileno(), 0), (os.POSIX_SPAWN_DUP2, connection.fileno(), 1)]
-        os.posix_spawn(command[0], command, os.environ, file_actions=actions)
-        connection.close()
-        try:
-            while os.waitpid(-1, os.WNOHANG)[0] > 0:
-                pass
-        except ChildProcessError:
-            pass
-
-
-def start_activator(no_delay, command):
-    activator = subprocess.Popen([sys.executable, __file__, "--serve", "on" if no_delay else "off", "--", *command],
-                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    return activator, int(activator.stdout.readline())
+from net_support import children_of, console_transcript, service_command, start_activator  # noqa: E402
+from telnet_test import OPENING, TelnetOptions  # noqa: E402
 
 
 # --- the players -----------------------------------------------------------------
 
-def screens(game):
-    """The bytes a player receives after each key: the title, three Enters, 3."""
+def screens(game, telnet):
+    """The bytes a player receives after each key: the title, three Enters, 3;
+    through telnetd, each after the terminal's echo of the key."""
     keys = ["", "\n", "\n\n", "\n\n\n", "\n\n\n3\n"]
     outputs = [console_transcript(game, k.encode()).replace(b"\n", b"\r\n") for k in keys]
-    return [later[len(earlier):] for earlier, later in zip([b""] + outputs, outputs)]
+    shown = [later[len(earlier):] for earlier, later in zip([b""] + outputs, outputs)]
+    if telnet:
+        shown = shown[:1] + [echo + screen for echo, screen in zip([b"\r\n"] * 3 + [b"3\r\n"], shown[1:])]
+    return shown
 
 
-async def player(port, shown, at_menu, go, rounds, times, source=None):
+class TelnetReader:
+    """The data of a telnet connection, the options answered on the way."""
+
+    def __init__(self, reader, writer):
+        self.reader, self.writer = reader, writer
+        self.options, self.data = TelnetOptions(), bytearray()
+        writer.write(OPENING)
+
+    async def readexactly(self, size):
+        while len(self.data) < size:
+            chunk = await self.reader.read(65536)
+            if not chunk:
+                raise asyncio.IncompleteReadError(bytes(self.data), size)
+            data, answer = self.options.feed(chunk)
+            self.writer.write(answer)
+            self.data += data
+        taken = bytes(self.data[:size])
+        del self.data[:size]
+        return taken
+
+    async def read(self):
+        return await self.reader.read()
+
+
+async def player(port, shown, at_menu, go, rounds, times, telnet, source=None):
     reader, writer = await asyncio.open_connection("127.0.0.1", port, local_addr=source and (source, 0))
     writer.get_extra_info("socket").setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    if telnet:
+        reader = TelnetReader(reader, writer)
 
     async def expect(screen):
         if await reader.readexactly(len(screen)) != screen:
@@ -106,29 +113,43 @@ async def player(port, shown, at_menu, go, rounds, times, source=None):
     writer.close()
 
 
-def memory(activator):
-    """Proportional and resident set sizes in KiB of each player's socat and game."""
+def costs(activator):
+    """Proportional and resident set sizes in KiB, and CPU time used in ms, of
+    each player's translator (socat, or telnetd and the shell it starts) and
+    game."""
 
-    def sizes(pid):
-        lines = Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines()
-        fields = dict(line.split(":", 1) for line in lines if ":" in line)
-        return {name: int(fields[name].split()[0]) for name in ("Pss", "Rss")}
+    def sizes(pids):
+        total = {"Pss": 0, "Rss": 0, "CPU": 0.0}
+        for pid in pids:
+            lines = Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines()
+            fields = dict(line.split(":", 1) for line in lines if ":" in line)
+            total["Pss"] += int(fields["Pss"].split()[0])
+            total["Rss"] += int(fields["Rss"].split()[0])
+            total["CPU"] += int(Path(f"/proc/{pid}/schedstat").read_text().split()[0]) / 1e6
+        return total
 
     def parent(pid):
         return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[1]
 
-    def named(pid, name):
-        return Path(f"/proc/{pid}/comm").read_text().strip() == name
+    def name(pid):
+        return Path(f"/proc/{pid}/comm").read_text().strip()
+
+    def below(pid):
+        return [pid] + [low for child in children_of(pid) for low in below(child)]
 
     if activator:
-        translators = children_of(activator.pid)
-        games = [pid for translator in translators for pid in children_of(translator)]
+        players = [below(translator) for translator in children_of(activator.pid)]
     else:
-        games = [p.name for p in Path("/proc").iterdir() if p.name.isdigit() and named(p.name, "dusk-lynx")]
-        translators = [parent(pid) for pid in games]
-        games = [game for game, translator in zip(games, translators) if named(translator, "socat")]
-        translators = [parent(pid) for pid in games]
-    return [sizes(pid) for pid in translators], [sizes(pid) for pid in games]
+        players = []
+        for game in (p.name for p in Path("/proc").iterdir() if p.name.isdigit() and name(p.name) == "dusk-lynx"):
+            chain = [game, parent(game)]
+            while name(chain[-1]) == "sh":
+                chain.append(parent(chain[-1]))
+            if name(chain[-1]) in ("socat", "telnetd"):
+                players.append(chain[::-1])
+    translators = [[pid for pid in player if name(pid) != "dusk-lynx"] for player in players]
+    games = [[pid for pid in player if name(pid) == "dusk-lynx"] for player in players]
+    return [sizes(pids) for pids in translators], [sizes(pids) for pids in games]
 
 
 def percentile(values, share):
@@ -142,11 +163,12 @@ def report_times(label, times):
           f"{percentile(ms, 0.9):.2f} ms, 99th {percentile(ms, 0.99):.2f} ms, at most {max(ms):.2f} ms")
 
 
-async def crowd(port, shown, players, rounds, activator):
+async def crowd(port, shown, players, rounds, activator, telnet):
     at_menu, times, go = [], [], asyncio.Event()
     started = time.monotonic()
     sources = [None] * players if activator else [f"127.0.2.{n % 40 + 1}" for n in range(players)]
-    tasks = [asyncio.create_task(player(port, shown, at_menu, go, rounds, times, source)) for source in sources]
+    tasks = [asyncio.create_task(player(port, shown, at_menu, go, rounds, times, telnet, source))
+             for source in sources]
     while len(at_menu) < players:
         await asyncio.sleep(0.01)
         for task in tasks:
@@ -154,30 +176,32 @@ async def crowd(port, shown, players, rounds, activator):
                 raise task.exception()
     print(f"  {players} players connecting at once all at the main menu after "
           f"{max(at_menu) - started:.2f} s (half of them after {statistics.median(at_menu) - started:.2f} s)")
-    translators, games = memory(activator)
-    for name, measured in (("socat", translators), ("the game", games)):
-        print(f"  {name}, {len(measured)} processes: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
-              f"proportional each, {statistics.mean(m['Rss'] for m in measured):.0f} KiB resident")
+    translators, games = costs(activator)
+    for name, measured in (("telnetd and its shell" if telnet else "socat", translators), ("the game", games)):
+        print(f"  {name}, {len(measured)} players: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
+              f"proportional each, {statistics.mean(m['Rss'] for m in measured):.0f} KiB resident, "
+              f"{statistics.mean(m['CPU'] for m in measured):.1f} ms of CPU each to the main menu")
     total = sum(m["Pss"] for m in translators + games)
+    cpu = sum(m["CPU"] for m in translators + games)
     print(f"  memory per player: {total / players:.0f} KiB proportional, {total / 1024:.1f} MiB for all {players}")
+    print(f"  CPU time of an arrival (from the connection to the main menu): {cpu / players:.1f} ms a player")
     go.set()
     await asyncio.gather(*tasks)
     report_times(f"all {players} players, {rounds} lines each, a line sent to the next screen received", times)
 
 
-async def alone(port, shown, rounds):
+async def alone(port, shown, rounds, telnet):
     times, go = [], asyncio.Event()
     go.set()
-    await player(port, shown, [], go, rounds, times)
+    await player(port, shown, [], go, rounds, times, telnet)
     report_times("one player alone, a line sent to the next screen received", times)
 
 
 def main():
-    if len(sys.argv) > 2 and sys.argv[1] == "--serve":
-        serve(sys.argv[2] == "on", sys.argv[4:])
     parser = argparse.ArgumentParser()
     parser.add_argument("--game", required=True)
-    parser.add_argument("--service", default=str(ROOT / "packaging/systemd/dusk-lynx@.service.in"))
+    parser.add_argument("--telnet", action="store_true", help="the telnet port's service and telnet players")
+    parser.add_argument("--service", help="the service template (by default the raw or the telnet port's)")
     parser.add_argument("--players", type=int, default=500)
     parser.add_argument("--rounds", type=int, default=20)
     parser.add_argument("--alone", type=int, default=1000)
@@ -185,20 +209,21 @@ def main():
     parser.add_argument("--port", type=int, help="measure the service listening on 127.0.0.1:PORT")
     args = parser.parse_args()
     game = str(Path(args.game).resolve())
-    shown = screens(game)
+    shown = screens(game, args.telnet)
     if args.port:
         print(f"the service on 127.0.0.1:{args.port}:")
-        asyncio.run(crowd(args.port, shown, args.players, args.rounds, None))
-        asyncio.run(alone(args.port, shown, args.alone))
+        asyncio.run(crowd(args.port, shown, args.players, args.rounds, None, args.telnet))
+        asyncio.run(alone(args.port, shown, args.alone, args.telnet))
         return
-    command = service_command(args.service, game)
+    template = args.service or ROOT / f"packaging/systemd/dusk-lynx{'-telnet' if args.telnet else ''}@.service.in"
+    command = service_command(template, game)
     print("command:", " ".join(command))
     for no_delay in {"on": [True], "off": [False], "both": [True, False]}[args.no_delay]:
         print(f"TCP_NODELAY {'on' if no_delay else 'off'}:")
         activator, port = start_activator(no_delay, command)
         try:
-            asyncio.run(crowd(port, shown, args.players, args.rounds, activator))
-            asyncio.run(alone(port, shown, args.alone))
+            asyncio.run(crowd(port, shown, args.players, args.rounds, activator, args.telnet))
+            asyncio.run(alone(port, shown, args.alone, args.telnet))
         finally:
             activator.kill()
             activator.wait()

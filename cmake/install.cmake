@@ -56,21 +56,29 @@ install(FILES "${PROJECT_SOURCE_DIR}/README.md"
 install(FILES "${PROJECT_SOURCE_DIR}/docs/install.md" "${PROJECT_SOURCE_DIR}/docs/network.md"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 
-# The network service (see docs/network.md): a socket unit and the template of the
-# service that it starts for each connection, installed disabled. The template
-# names the game's installed path, known only when installing (cpack installs
-# into /usr whatever the build's prefix).
+# The network service (see docs/network.md): for each of its two ports a
+# socket unit and the template of the service that it starts for each
+# connection, installed disabled. dusk-lynx.socket (4077) serves raw clients
+# through socat, dusk-lynx-telnet.socket (4078) telnet clients through telnetd.
+# Both templates take the same limits and sandbox from sandbox.conf and name
+# the game's installed path, known only when installing (cpack installs into
+# /usr whatever the build's prefix).
 set(DUSK_INSTALL_SYSTEMDUNITDIR "lib/systemd/system" CACHE STRING
     "Where the systemd units go, relative to the install prefix")
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx.socket"
+              "${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx-telnet.socket"
         DESTINATION "${DUSK_INSTALL_SYSTEMDUNITDIR}")
 install(CODE "
   set(DUSK_GAME \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_GAMESDIR}/dusk-lynx\")
-  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx@.service.in\"
-                 \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx@.service\" @ONLY)
-  file(INSTALL \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx@.service\"
-       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SYSTEMDUNITDIR}\"
-       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  file(READ \"${PROJECT_SOURCE_DIR}/packaging/systemd/sandbox.conf\" DUSK_SANDBOX)
+  string(STRIP \"\${DUSK_SANDBOX}\" DUSK_SANDBOX)
+  foreach(unit dusk-lynx@.service dusk-lynx-telnet@.service)
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/\${unit}.in\"
+                   \"${PROJECT_BINARY_DIR}/systemd/\${unit}\" @ONLY)
+    file(INSTALL \"${PROJECT_BINARY_DIR}/systemd/\${unit}\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SYSTEMDUNITDIR}\"
+         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endforeach()
 ")
 
 # Why lintian's note on fortified functions does not apply to this program.
@@ -91,8 +99,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The network service runs the game behind socat (CPack adds the libraries).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "socat")
+# The network service runs the game behind socat and inetutils' telnetd (CPack
+# adds the libraries).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "socat, inetutils-telnetd")
 # A package for another machine (the arm64 preset) is labelled with that
 # machine's architecture. dpkg-shlibdeps cannot read a foreign program, and
 # pointed at the cross compiler's libraries it names the cross packages, which

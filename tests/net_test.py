@@ -20,37 +20,19 @@ bounded by DEADLINE seconds.
 
 import argparse
 import asyncio
-import ctypes
-import os
 import random
-import shlex
 import shutil
 import signal
 import socket
-import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
 
+from net_support import (children_of, collect_orphans, console_transcript, fail, kill_children, live_children,
+                         service_command, start_server, wait_until)
+
 DEADLINE = 180
-PLACEHOLDER = "@DUSK_GAME@"
-
-
-def fail(message):
-    print(f"FAIL: {message}")
-    sys.exit(1)
-
-
-def service_command(template, game):
-    """The service's ExecStart line, split as systemd splits it, running GAME."""
-    lines = [line for line in Path(template).read_text().splitlines() if line.startswith("ExecStart=")]
-    if len(lines) != 1:
-        fail(f"{template} has {len(lines)} ExecStart lines, not one")
-    words = shlex.split(lines[0].removeprefix("ExecStart="))
-    if sum(PLACEHOLDER in word for word in words) != 1:
-        fail(f"the ExecStart line names the game {PLACEHOLDER} not exactly once")
-    return [word.replace(PLACEHOLDER, game) for word in words]
 
 
 # --- the players' scripts --------------------------------------------------------
@@ -82,12 +64,6 @@ def scripts(count, story):
         else:
             result.append((random_walk(player), False))
     return result
-
-
-def console_transcript(game, keys):
-    """What the console game prints for these keys."""
-    done = subprocess.run([game], input=keys, stdout=subprocess.PIPE, timeout=60, check=True)
-    return done.stdout
 
 
 # --- the players -------------------------------------------------------------------
@@ -132,71 +108,6 @@ async def play_all(port, games):
     )
 
 
-# --- the server and its processes --------------------------------------------------
-
-def children_of(pid):
-    try:
-        return Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
-    except OSError:
-        return []
-
-
-def live_children():
-    """This process's children after a short grace, the ended ones collected."""
-
-    def reap():
-        try:
-            while os.waitpid(-1, os.WNOHANG)[0] > 0:
-                pass
-        except ChildProcessError:
-            pass
-        return not children_of(os.getpid())
-
-    wait_until(reap, 2)
-    return children_of(os.getpid())
-
-
-def kill_children():
-    for _ in range(10):
-        pids = live_children()
-        if not pids:
-            return
-        for pid in pids:
-            os.kill(int(pid), signal.SIGKILL)
-
-
-def wait_until(check, seconds):
-    deadline = time.monotonic() + seconds
-    while not check():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.05)
-    return True
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def start_server(command, log):
-    """systemd-socket-activate on a free port of 127.0.0.1: (process, port)."""
-    for _ in range(5):
-        port = free_port()
-        log.seek(0)
-        log.truncate()
-        server = subprocess.Popen(
-            ["systemd-socket-activate", "--inetd", "--accept", "--listen", f"127.0.0.1:{port}", *command],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        listening = lambda: server.poll() is not None or b"Listening on" in Path(log.name).read_bytes()
-        if wait_until(listening, 10) and server.poll() is None:
-            return server, port
-        server.kill()
-        server.wait()
-    fail("systemd-socket-activate did not listen:\n" + Path(log.name).read_text())
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("game")
@@ -218,9 +129,7 @@ def main():
         fail("two players have the same script")
 
     # Games whose translator is gone come to this process, to be counted.
-    libc = ctypes.CDLL(None, use_errno=True)
-    if libc.prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
-        fail("cannot collect orphaned processes")
+    collect_orphans()
 
     def timeout(*_):
         raise TimeoutError(f"the test took more than {DEADLINE} s")
