@@ -109,27 +109,12 @@ faces the master of the castle.
 Every run is a new game, and the same input always replays the same game,
 so a game can be scripted from a file.]=])
 
-# A package for another machine (the arm64 preset): its architecture is the
-# target's, and since dpkg-shlibdeps knows only this machine's libraries, its
-# Depends is read from the program when cpack runs: the C library (the C++
-# runtime is linked in), at least the newest symbol version the program uses.
-set(CPACK_DUSK_CROSS_OBJDUMP "")
-if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "arm64")
-  else()
-    message(FATAL_ERROR "no Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
-  endif()
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  set(CPACK_DUSK_CROSS_OBJDUMP "${CMAKE_OBJDUMP}")
-endif()
-
 # The package is made only from an optimised build without the sanitizers:
 # cpack reads this check, written into the build folder, before it starts.
 set(CPACK_DUSK_BUILD_TYPE "${CMAKE_BUILD_TYPE}")
 set(CPACK_DUSK_SANITIZE "${DUSK_SANITIZE}")
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/dusk-package-check.cmake")
-file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/dusk-package-check.cmake.in" @ONLY CONTENT [=[
+file(CONFIGURE OUTPUT "${CPACK_PROJECT_CONFIG_FILE}" @ONLY CONTENT [=[
 if(CPACK_GENERATOR STREQUAL "DEB" AND
    (NOT CPACK_DUSK_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$" OR
     CPACK_DUSK_SANITIZE))
@@ -137,28 +122,6 @@ if(CPACK_GENERATOR STREQUAL "DEB" AND
                       "(this one: CMAKE_BUILD_TYPE=${CPACK_DUSK_BUILD_TYPE}, "
                       "DUSK_SANITIZE=${CPACK_DUSK_SANITIZE})")
 endif()
-if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DUSK_CROSS_OBJDUMP)
-  execute_process(COMMAND "${CPACK_DUSK_CROSS_OBJDUMP}" -p -T "$<TARGET_FILE:dusk-lynx>"
-                  OUTPUT_VARIABLE headers COMMAND_ERROR_IS_FATAL ANY)
-  string(REGEX MATCHALL "NEEDED +[^
-]+" needed "${headers}")
-  foreach(library IN LISTS needed)
-    if(NOT library MATCHES " (libc\.so\.6|ld-linux-[a-z0-9-]+\.so\.1)$")
-      message(FATAL_ERROR "the program needs ${library}, which its Depends would not name")
-    endif()
-  endforeach()
-  string(REGEX MATCHALL "GLIBC_[0-9]+\.[0-9]+(\.[0-9]+)?" versions "${headers}")
-  set(newest 0)
-  foreach(version IN LISTS versions)
-    string(REPLACE "GLIBC_" "" version "${version}")
-    if(version VERSION_GREATER newest)
-      set(newest "${version}")
-    endif()
-  endforeach()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}, libc6 (>= ${newest})")
-endif()
 ]=])
-file(GENERATE OUTPUT "${CPACK_PROJECT_CONFIG_FILE}"
-     INPUT "${PROJECT_BINARY_DIR}/dusk-package-check.cmake.in")
 
 include(CPack)
