@@ -104,22 +104,9 @@ systemd-analyze security --offline=yes --threshold=10 "$scratch/units/dusk-lynx@
 tail -n 1 "$scratch/security"
 
 # The installed game plays: title, introduction, main menu, statistics, quit.
-menu='\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n'
-{
-  printf '*THE ADVENTURES*\n*******OF*******\n***DUSK  LYNX***\nV%s\nCREATED BY:\n     DUSK LYNX\n' "$version"
-  printf '\nDUSK LYNX, THE ADVENTURER, WAS CALLED UPON BY FATE\nTO RID THE VILLAGE OF JETEK FROM A CURSE.\n'
-  printf 'HE SETS OUT ON HIS EPIC QUEST... WHAT DANGERS AWAIT HIM?\n(YOU SHOULD BUY A SWORD)\n'
-  printf %b "$menu"
-  printf '\n\nDUSK LYNX : STATISTICS\n----------------------\nLEVEL: 1\tGOLD: 50\nEXPERIENCE: 0/100\n'
-  printf 'HEALTH: 50/50\nMANA  : 20/20\nATTACK: 10\nDEFNCE: 0\nWEAPON: UNARMED\nARMOUR: OLD CLOTHES\n\n'
-  printf %b "$menu"
-} >"$scratch/expected"
-
-status=0
-printf '\n\n\n3\n\n4\n' | "$root/usr/games/dusk-lynx" >"$scratch/actual" || status=$?
-((status == 0)) || fail "the installed game exited with status $status"
-cmp "$scratch/expected" "$scratch/actual" ||
-  { diff <(cat -A "$scratch/expected") <(cat -A "$scratch/actual") || true; fail "the installed game printed the wrong text"; }
+source .ci/short_game.sh
+play_short_game "the installed game" "$version" "$scratch" "$root/usr/games/dusk-lynx" ||
+  fail "the installed game does not play"
 
 # A Release build with the tests on makes the same package: the tests are
 # never installed.

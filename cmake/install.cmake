@@ -93,6 +93,19 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The network service runs the game behind socat (CPack adds the libraries).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "socat")
+# A package for another machine (the arm64 preset) is labelled with that
+# machine's architecture. dpkg-shlibdeps cannot read a foreign program, and
+# pointed at the cross compiler's libraries it names the cross packages, which
+# no arm64 machine has: cpack works out the C library's version from the
+# program itself instead (cmake/foreign-depends.cmake).
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_DUSK_FOREIGN_GAME "${PROJECT_BINARY_DIR}/dusk-lynx")
+  set(CPACK_DUSK_OBJDUMP "${CMAKE_OBJDUMP}")
+endif()
 # The maintainer scripts only tell systemd of the units and stop the socket on
 # removal; nothing is enabled or started.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/packaging/debian/postinst"
@@ -121,6 +134,12 @@ if(CPACK_GENERATOR STREQUAL "DEB" AND
   message(FATAL_ERROR "the package is made from an optimised build without the sanitizers "
                       "(this one: CMAKE_BUILD_TYPE=${CPACK_DUSK_BUILD_TYPE}, "
                       "DUSK_SANITIZE=${CPACK_DUSK_SANITIZE})")
+endif()
+if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DUSK_FOREIGN_GAME)
+  if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    message(FATAL_ERROR "no Debian architecture is known for this cross build's processor")
+  endif()
+  include("@PROJECT_SOURCE_DIR@/cmake/foreign-depends.cmake")
 endif()
 ]=])
 

@@ -6,8 +6,8 @@
 #include "play.hpp"
 
 int main() {
-  // The game keeps its own output buffer and flushes it at each line end and
-  // before each read.
+  // The game keeps its own output buffer and flushes it at each endLine() (a
+  // "\n" inside a text does not flush) and before each read.
   std::ios::sync_with_stdio(false);
   return dusk::play(std::cin, std::cout);
 }

@@ -20,7 +20,7 @@ struct Fight {
   explicit Fight(std::string_view input = "", std::int32_t move = 0, std::int32_t chance = 25)
       : session(input) {
     setUpNewHero(hero);
-    monster.setUpMonster("GOBLIN", 1000, 10, 0, 50, 50, move, chance);
+    monster.setUpMonster("GOBLIN", 1000, 10, 0, 50, 50, static_cast<Move>(move), chance);
   }
   // True when the game's generator has made exactly the draws foretold so far.
   bool drewAsForetold() { return game.generator.next() == draws.next(); }
@@ -52,7 +52,7 @@ TEST(Round, StatusOfBothFightersThenTheMenu) {
   Fight fight("5\n");
   fight.hero.hp = 42;
   fight.hero.mp = 7;
-  fight.monster.setUpMonster("WOLF\t", 100, 14, 0, 100, 60, 0, 25);
+  fight.monster.setUpMonster("WOLF\t", 100, 14, 0, 100, 60, Move::none, 25);
   fight.monster.hp = -3;
   EXPECT_EQ(fight.session.step(Screen::battleMenu), Screen::battleMenu);
   EXPECT_EQ(fight.session.takeOutput(),
@@ -153,7 +153,7 @@ TEST(Blows, EveryHitCostsAtLeastOneAndShowsTheHitItself) {
 TEST(Blows, TheHerosHitStopsAt9999ButLuckySevensStrikeFor7777) {
   Fight strong;
   strong.hero.attack = 20000;
-  strong.monster.setUpMonster("RED DRAGON", 50000, 700, 500, 0, 0, 106, 25);
+  strong.monster.setUpMonster("RED DRAGON", 50000, 700, 500, 0, 0, Move::fireBreath, 25);
   heroBlow(strong.game);
   EXPECT_EQ(strong.session.takeOutput(), "\nYOU DAMAGED: 9999\n");
   EXPECT_EQ(strong.monster.hp, 50000 - 9499);
@@ -161,7 +161,7 @@ TEST(Blows, TheHerosHitStopsAt9999ButLuckySevensStrikeFor7777) {
   Fight fight;
   fight.hero.setMaxHp(1000);
   fight.hero.hp = 777;
-  fight.monster.setUpMonster("RED DRAGON", 50000, 700, 500, 0, 0, 106, 25);
+  fight.monster.setUpMonster("RED DRAGON", 50000, 700, 500, 0, 0, Move::fireBreath, 25);
   heroBlow(fight.game);
   EXPECT_EQ(fight.session.takeOutput(), "<LUCKY{ 7 }SEVENS>!\n\nYOU DAMAGED: 7777\n");
   EXPECT_EQ(fight.monster.hp, 50000 - 7277);
@@ -228,7 +228,7 @@ struct SpecialMove : Fight {
       : Fight(input) {
     hero.setMaxHp(5000);
     hero.defence = 500;
-    monster.setUpMonster(name, 1000, attack, 0, 0, 0, move, 101);
+    monster.setUpMonster(name, 1000, attack, 0, 0, 0, static_cast<Move>(move), 101);
     draws.inRange(1, 100);
   }
   // Moves both generators on until the draws after the chance satisfy `wanted`.

@@ -12,6 +12,7 @@
 #include "core/console.hpp"
 #include "core/random.hpp"
 #include "core/records.hpp"
+#include "hub/main_menu.hpp"
 #include "session.hpp"
 
 namespace dusk::test {
@@ -164,7 +165,7 @@ class RecordOutput : public ::testing::Test {
 
 TEST_F(RecordOutput, DamageMonsterShowsTheHitAndCostsAtLeastOne) {
   Monster monster;
-  monster.setUpMonster("TARGET", 20000, 1, 500, 0, 0, 0, 25);
+  monster.setUpMonster("TARGET", 20000, 1, 500, 0, 0, Move::none, 25);
   monster.damageMonster(12000, console_);
   EXPECT_EQ(monster.hp, 20000 - 9499);
   monster.defence = 300;
@@ -204,7 +205,7 @@ TEST(Records, HealingAndDamageAreCappedAt9999) {
   EXPECT_EQ(hero.hp, 100 - 9999);
 
   Monster monster;
-  monster.setUpMonster("TARGET", 50, 1, 0, 0, 0, 0, 25);
+  monster.setUpMonster("TARGET", 50, 1, 0, 0, 0, Move::none, 25);
   monster.hp = 45;
   monster.healMonster(30);
   EXPECT_EQ(monster.hp, 50);
@@ -224,9 +225,9 @@ TEST(Records, GoldStopsAtTheLargestPurseAndSpendingHasNoCheck) {
 
 TEST(Records, SetUpMonsterOverwritesEverything) {
   Monster monster;
-  monster.setUpMonster("OLD", 10, 2, 3, 4, 5, 6, 7);
+  monster.setUpMonster("OLD", 10, 2, 3, 4, 5, Move::heal, 7);
   monster.hp = -40;
-  monster.setUpMonster("NEW", 30, 10, 0, 50, 50, 0, 25);
+  monster.setUpMonster("NEW", 30, 10, 0, 50, 50, Move::none, 25);
   EXPECT_EQ(monster.hp, 30);
   EXPECT_EQ(monster.maxHp, 30);
   EXPECT_EQ(monster.getMove(), Move::none);

@@ -62,7 +62,7 @@ def spell(message, low, high, label):
 
 
 def faults():
-    level_up, blows = "src/core/level_up.cpp", "src/battle/blows.cpp"
+    level_up, blows = "src/world/level_up.cpp", "src/battle/blows.cpp"
     moves = "src/battle/monster_moves.cpp"
     found = []
     found += bounds(level_up, "randomInRange(generator, {low}, {high}) * level", "10", "50",
@@ -73,9 +73,9 @@ def faults():
                     "1", "10", "level-up attack gain")
     found += bounds(level_up, "randomInRange(generator, {low}, {high}) + level;\n    hero.next",
                     "1", "5", "level-up defence gain")
-    due = "&& level < kTopLevel;"
+    due = "&& hero.level < kTopLevel;"
     for moved, limit in (("kTopLevel - 1", 98), ("kTopLevel + 1", 100)):
-        found.append(("src/core/records.hpp", due, due.replace("kTopLevel", moved),
+        found.append((level_up, due, due.replace("kTopLevel", moved),
                       "levels stop after level %d" % limit))
     halving = (("attack", "attack * 2", "low attack / 2 -> attack"),)
     found += bounds(blows, "hit = randomInRange(game.generator, {low}, {high});", "attack / 2",

@@ -11,8 +11,6 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
@@ -21,11 +19,6 @@
 
 namespace dusk::test {
 namespace {
-
-std::string readStory() {
-  std::ifstream file(DUSK_TEST_DATA "/story.txt", std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // Writes a random input out of the pieces a careless or hostile player types.
 class Scribbler {

@@ -1,6 +1,16 @@
 #include "session.hpp"
 
+#include <fstream>
+#include <iterator>
+
 namespace dusk::test {
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string readStory() { return readFile(DUSK_TEST_DATA "/story.txt"); }
 
 std::int32_t Predictor::next() {
   state_ = state_ * 214013u + 2531011u;

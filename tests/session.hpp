@@ -1,5 +1,6 @@
 #pragma once
-// Test helpers: a game played in-process from a string of input.
+// Test helpers: a game played in-process from a string of input, and the
+// test data read from its files.
 
 #include <cstdint>
 #include <sstream>
@@ -58,6 +59,11 @@ class Session {
  public:
   Game game;
 };
+
+// A whole file, byte for byte; empty when it cannot be read.
+std::string readFile(const std::string& path);
+// The whole story's input, data/story.txt.
+std::string readStory();
 
 // The texts that open every game: the title and the introduction.
 // The version line shows the project's version ("V1.6" while it is 1.6).

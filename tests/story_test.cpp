@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -17,11 +16,6 @@
 
 namespace dusk::test {
 namespace {
-
-std::string readStory() {
-  std::ifstream file(DUSK_TEST_DATA "/story.txt", std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // Played once for the whole suite: it is a long game.
 const Played& story() {

@@ -96,11 +96,17 @@ void soldChainmail(Hero& hero) {
   hero.equipArmour(kOldClothes, 0, 0);
 }
 
+// The counter's place of a listed item, by its menu number; and a place that
+// no list puts there, to see that a screen leaves the counter alone.
+constexpr std::size_t onCounter(std::size_t choice) { return choice - 1; }
+constexpr std::size_t kUntouched = 1000;
+
 struct Outcome {
   std::string what;
   Screen start;
   HeroEdit setUp;
-  const Item* offer;  // put on the counter before a purchase; expected there after a list
+  // The place on the counter: put there before a purchase, expected there after a list.
+  std::size_t offer;
   std::string input;
   Screen next;
   std::string output;
@@ -109,19 +115,20 @@ struct Outcome {
 };
 
 void addListRows(std::vector<Outcome>& rows, const std::string& shop, Screen list, Screen buy,
-                 Screen sell, const std::string& text, const Item& hidden) {
-  const auto row = [&](const std::string& input, Screen next, const Item* offer) {
+                 Screen sell, const std::string& text) {
+  const auto row = [&](const std::string& input, Screen next, std::size_t offer) {
     rows.push_back({shop + " list, " + input, list, setUpNewHero, offer, input + "\n", next, text,
                     "\n", unchanged});
   };
-  const auto catalogue = list == Screen::weaponShop ? weaponCatalogue() : armourCatalogue();
-  for (std::size_t n = 1; n <= 5; ++n) row(std::to_string(n), buy, &catalogue[n - 1]);
-  row("7777", buy, &hidden);
-  row("6", sell, nullptr);
-  row("7", Screen::mainMenu, nullptr);
-  for (const char* other : {"0", "8", "7776", "7778", "-1"}) row(other, Screen::shopsMenu, nullptr);
-  rows.push_back({shop + " list, not a number", list, setUpNewHero, nullptr, "x\n", list, text, "",
-                  unchanged});
+  for (std::size_t n = 1; n <= 5; ++n) row(std::to_string(n), buy, onCounter(n));
+  row("7777", buy, 5);  // the hidden item, after the five listed
+  row("6", sell, kUntouched);
+  row("7", Screen::mainMenu, kUntouched);
+  for (const char* other : {"0", "8", "7776", "7778", "-1"}) {
+    row(other, Screen::shopsMenu, kUntouched);
+  }
+  rows.push_back({shop + " list, not a number", list, setUpNewHero, kUntouched, "x\n", list, text,
+                  "", unchanged});
 }
 
 std::vector<Outcome> outcomes() {
@@ -133,51 +140,51 @@ std::vector<Outcome> outcomes() {
               {"4", Screen::inn},        {"5", Screen::mainMenu},   {"0", Screen::shopsMenu},
               {"6", Screen::shopsMenu}};
   for (const auto& [input, next] : menu) {
-    rows.push_back({std::string("shops menu, ") + input, Screen::shopsMenu, setUpNewHero, nullptr,
-                    std::string(input) + "\n", next, kShops, "\n", unchanged});
+    rows.push_back({std::string("shops menu, ") + input, Screen::shopsMenu, setUpNewHero,
+                    kUntouched, std::string(input) + "\n", next, kShops, "\n", unchanged});
   }
   addListRows(rows, "weapon", Screen::weaponShop, Screen::buyWeapon, Screen::sellWeapon,
-              weaponList(50), hiddenWeapon());
+              weaponList(50));
   addListRows(rows, "armour", Screen::armourShop, Screen::buyArmour, Screen::sellArmour,
-              armourList(50), hiddenArmour());
+              armourList(50));
 
   const Screen buyW = Screen::buyWeapon, buyA = Screen::buyArmour;
   const Screen sellW = Screen::sellWeapon, sellA = Screen::sellArmour;
   const Screen shops = Screen::shopsMenu;
   const std::vector<Outcome> trade = {
-      {"weapon purchase, back", buyW, setUpNewHero, &weapon(1), "2\n", shops,
+      {"weapon purchase, back", buyW, setUpNewHero, onCounter(1), "2\n", shops,
        buyPrompt("RUSTY SWORD"), "\n", unchanged},
-      {"weapon purchase, unlisted answer", buyW, setUpNewHero, &weapon(1), "0\n", shops,
+      {"weapon purchase, unlisted answer", buyW, setUpNewHero, onCounter(1), "0\n", shops,
        buyPrompt("RUSTY SWORD"), "\n", unchanged},
-      {"weapon purchase, not a number", buyW, setUpNewHero, &weapon(1), "x\n", buyW,
+      {"weapon purchase, not a number", buyW, setUpNewHero, onCounter(1), "x\n", buyW,
        buyPrompt("RUSTY SWORD"), "", unchanged},
-      {"weapon held, and too poor", buyW, armedAndBroke, &weapon(1), "1\n", shops,
+      {"weapon held, and too poor", buyW, armedAndBroke, onCounter(1), "1\n", shops,
        buyPrompt("RUSTY SWORD") + "\nYOU ALREADY HAVE THIS WEAPON!\n", "", unchanged},
-      {"weapon too dear", buyW, newHeroWith<49>, &weapon(2), "1\n", shops,
+      {"weapon too dear", buyW, newHeroWith<49>, onCounter(2), "1\n", shops,
        buyPrompt("BRONZE SWORD") + "\nINSUFFICIENT FUNDS\n", "", unchanged},
-      {"weapon bought", buyW, setUpNewHero, &weapon(1), "1\n", Screen::mainMenu,
+      {"weapon bought", buyW, setUpNewHero, onCounter(1), "1\n", Screen::mainMenu,
        buyPrompt("RUSTY SWORD") + "\nYOU BOUGHT A RUSTY SWORD\n", "", paidForRustySword},
-      {"armour purchase, back", buyA, setUpNewHero, &armour(1), "2\n", shops,
+      {"armour purchase, back", buyA, setUpNewHero, onCounter(1), "2\n", shops,
        buyPrompt("LEATHER ARMOUR"), "\n", unchanged},
-      {"armour held, and too poor", buyA, armouredAndBroke, &armour(2), "1\n", shops,
+      {"armour held, and too poor", buyA, armouredAndBroke, onCounter(2), "1\n", shops,
        buyPrompt("CHAINMAIL") + "\nYOU ALREADY HAVE THIS ARMOUR!\n", "", unchanged},
-      {"armour too dear", buyA, newHeroWith<9>, &armour(1), "1\n", shops,
+      {"armour too dear", buyA, newHeroWith<9>, onCounter(1), "1\n", shops,
        buyPrompt("LEATHER ARMOUR") + "\nINSUFFICIENT FUNDS\n", "", unchanged},
-      {"armour bought", buyA, setUpNewHero, &armour(1), "1\n", Screen::mainMenu,
+      {"armour bought", buyA, setUpNewHero, onCounter(1), "1\n", Screen::mainMenu,
        buyPrompt("LEATHER ARMOUR") + "\nYOU BOUGHT LEATHER ARMOUR\n", "", paidForLeather},
-      {"no weapon to sell", sellW, setUpNewHero, nullptr, "1\n", shops, "\nYOU HAVE NO WEAPON!\n",
-       "\n", unchanged},
-      {"weapon sale, back", sellW, armed, nullptr, "2\n", shops,
+      {"no weapon to sell", sellW, setUpNewHero, kUntouched, "1\n", shops,
+       "\nYOU HAVE NO WEAPON!\n", "\n", unchanged},
+      {"weapon sale, back", sellW, armed, kUntouched, "2\n", shops,
        sellPrompt(50, "RUSTY SWORD", "12"), "\n", unchanged},
-      {"weapon sale, not a number", sellW, armed, nullptr, "x\n", sellW,
+      {"weapon sale, not a number", sellW, armed, kUntouched, "x\n", sellW,
        sellPrompt(50, "RUSTY SWORD", "12"), "", unchanged},
-      {"weapon sold", sellW, armed, nullptr, "1\n", shops,
+      {"weapon sold", sellW, armed, kUntouched, "1\n", shops,
        sellPrompt(50, "RUSTY SWORD", "12") + "\nYOU SOLD YOUR RUSTY SWORD\n", "", soldRustySword},
-      {"no armour to sell", sellA, setUpNewHero, nullptr, "1\n", shops, "\nYOU HAVE NO ARMOUR!\n",
-       "\n", unchanged},
-      {"armour sale, back", sellA, armoured, nullptr, "7\n", shops,
+      {"no armour to sell", sellA, setUpNewHero, kUntouched, "1\n", shops,
+       "\nYOU HAVE NO ARMOUR!\n", "\n", unchanged},
+      {"armour sale, back", sellA, armoured, kUntouched, "7\n", shops,
        sellPrompt(50, "CHAINMAIL", "75"), "\n", unchanged},
-      {"armour sold", sellA, armoured, nullptr, "1\n", shops,
+      {"armour sold", sellA, armoured, kUntouched, "1\n", shops,
        sellPrompt(50, "CHAINMAIL", "75") + "\nYOU SOLD YOUR CHAINMAIL\n", "", soldChainmail},
   };
   rows.insert(rows.end(), trade.begin(), trade.end());
@@ -193,7 +200,7 @@ TEST(Shops, EveryOutcomeOfEveryScreen) {
     Hero expected = hero;
     row.change(expected);
     const bool purchase = row.start == Screen::buyWeapon || row.start == Screen::buyArmour;
-    session.game.offer = purchase ? row.offer : nullptr;
+    session.game.offer = purchase ? row.offer : kUntouched;
 
     EXPECT_TRUE(session.step(row.start) == row.next);
     EXPECT_EQ(session.takeOutput(), row.output);
@@ -245,7 +252,10 @@ void buyAndSellBack(const Ware& ware, bool isWeapon) {
             (isWeapon ? weaponList(ware.price) : armourList(ware.price)) + buyPrompt(ware.name) +
                 (isWeapon ? "\nYOU BOUGHT A " : "\nYOU BOUGHT ") + ware.name + "\n");
   EXPECT_STREQ(held, ware.name);
-  EXPECT_EQ(held, session.game.offer->name);  // the catalogue's own text, not a copy
+  const Item& sold = ware.choice == kHiddenItemChoice
+                         ? (isWeapon ? hiddenWeapon() : hiddenArmour())
+                         : (isWeapon ? weapon(ware.choice) : armour(ware.choice));
+  EXPECT_EQ(held, sold.name);  // the catalogue's own text, not a copy
   EXPECT_EQ(bonus, ware.bonus);
   EXPECT_EQ(hero.gold, 0);
 
@@ -301,7 +311,7 @@ TEST(Trade, ANewWeaponReplacesTheOldOneUnpaid) {
   setUpNewHero(hero);
   hero.gold = 600;
   hero.equipWeapon(weapon(2).name, 28, 50);
-  session.game.offer = &weapon(3);
+  session.game.offer = onCounter(3);
   EXPECT_TRUE(session.step(Screen::buyWeapon) == Screen::mainMenu);
   EXPECT_EQ(hero.gold, 0);
   EXPECT_EQ(hero.weaponName, weapon(3).name);
@@ -319,7 +329,7 @@ TEST(Trade, ANewArmourReplacesTheOldOneUnpaid) {
   setUpNewHero(hero);
   hero.gold = 5000;
   hero.equipArmour(armour(4).name, 25, 2000);
-  session.game.offer = &armour(5);
+  session.game.offer = onCounter(5);
   EXPECT_TRUE(session.step(Screen::buyArmour) == Screen::mainMenu);
   EXPECT_EQ(hero.gold, 0);
   EXPECT_EQ(hero.armourDefence, 40);
@@ -350,15 +360,26 @@ TEST(Trade, SellingTwiceFindsNothingTheSecondTime) {
   EXPECT_EQ(hero.gold, 62 + 337);
 }
 
+// The counter held nothing before a shop had put an item on it.
+TEST(Trade, APurchaseBeforeAnyShopOffersAnItemOfItsOwn) {
+  Session session("2\n2\n");
+  setUpNewHero(session.game.hero);
+  const Hero before = session.game.hero;
+  EXPECT_TRUE(session.step(Screen::buyWeapon) == Screen::shopsMenu);
+  EXPECT_TRUE(session.step(Screen::buyArmour) == Screen::shopsMenu);
+  EXPECT_EQ(session.takeOutput(), buyPrompt("RUSTY SWORD") + buyPrompt("LEATHER ARMOUR"));
+  EXPECT_EQ(fields(session.game.hero), fields(before));
+}
+
 TEST(Trade, OnlyTheWeaponMessageHasTheArticle) {
   Session session("1\n1\n");
   Hero& hero = session.game.hero;
   setUpNewHero(hero);
   hero.gold = 700;
-  session.game.offer = &weapon(3);
+  session.game.offer = onCounter(3);
   session.step(Screen::buyWeapon);
   EXPECT_EQ(session.takeOutput(), buyPrompt("ANGURVADAL") + "\nYOU BOUGHT A ANGURVADAL\n");
-  session.game.offer = &armour(2);
+  session.game.offer = onCounter(2);
   session.step(Screen::buyArmour);
   EXPECT_EQ(session.takeOutput(), buyPrompt("CHAINMAIL") + "\nYOU BOUGHT CHAINMAIL\n");
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -29,11 +28,6 @@ struct Transcript {
 
 // Named in a failure's report by its name alone.
 void PrintTo(const Transcript& transcript, std::ostream* out) { *out << transcript.name; }
-
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // manifest.txt: one transcript a line, "NAME INPUT STATUS"; '#' starts a comment.
 std::vector<Transcript> manifest() {

@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "core/level_up.hpp"
 #include "session.hpp"
+#include "world/level_up.hpp"
 
 namespace dusk::test {
 namespace {
@@ -78,8 +78,8 @@ TEST(Catalogue, EverySlotSetsUpItsRowAtEveryLevel) {
       ASSERT_NE(m.name, nullptr) << where;
       EXPECT_STREQ(m.name, slot.name) << where;
       const std::int32_t experience = slot.perLevel ? slot.experience / level : slot.experience;
-      EXPECT_EQ(std::tuple(m.maxHp, m.hp, m.attack, m.defence, m.experience, m.gold, m.move,
-                           m.moveChance),
+      EXPECT_EQ(std::tuple(m.maxHp, m.hp, m.attack, m.defence, m.experience, m.gold,
+                           static_cast<std::int32_t>(m.move), m.moveChance),
                 std::tuple(slot.maxHp, slot.maxHp, slot.attack, slot.defence, experience, slot.gold,
                            slot.move, slot.moveChance))
           << where;

@@ -64,8 +64,8 @@ class PageInput : public std::streambuf {
 };
 
 // The game's output, handed to the page whenever the buffer fills or the game
-// flushes (at each end of line and before each read), so that a screen is
-// shown whole before the game waits.
+// flushes (at each endLine(), not at a "\n" inside a text, and before each
+// read), so that a screen is shown whole before the game waits.
 class PageOutput : public std::streambuf {
  public:
   PageOutput() { setp(buffer_, buffer_ + sizeof buffer_); }

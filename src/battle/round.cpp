@@ -1,5 +1,7 @@
 #include "battle/round.hpp"
 
+#include <algorithm>
+
 #include "battle/blows.hpp"
 #include "battle/monster_moves.hpp"
 #include "core/stats.hpp"
@@ -22,11 +24,11 @@ void printStatus(Game& game) {
   console.endLine();
 }
 
-// Running away always works, from bosses too, and never leaves a debt.
+// Running away always works, from bosses too, and never leaves a debt: a hero
+// with less than the cost loses all there is.
 Screen runAway(Game& game) {
   game.console << "\nYOU RAN AWAY. LOST " << kRunCost << "G\n";
-  game.hero.spendGold(kRunCost);
-  if (game.hero.gold < 0) game.hero.gold = 0;
+  game.hero.spendGold(std::min(kRunCost, game.hero.gold));
   game.console.pause();
   return Screen::mainMenu;
 }

@@ -15,9 +15,12 @@
 // counts, but the console remembers that the input is over: the next read or
 // wait ends it at once and never asks the terminal again.
 //
-// Output goes through in large pieces; it is flushed at each end of line and
-// before every read, so a player always sees a whole screen before typing.
-// Both streams must outlive the console.
+// Output goes through in large pieces. It is flushed only by endLine(), before
+// every read, and by flush() when the game ends, so a player always sees a
+// whole screen before typing. An end of line, in this game's words, is
+// endLine(): a newline and a flush. A "\n" inside a text is a newline alone,
+// so a screen of several lines goes out in one piece. Both streams must outlive
+// the console.
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +48,7 @@ class Console {
                      std::size_t column);
   // A sale value, in the output stream's default floating-point format.
   void printValue(double value);
-  // A newline, then a flush.
+  // An end of line: a newline, then a flush (a "\n" in a text does not flush).
   void endLine();
   void flush();
 

@@ -7,6 +7,8 @@
 // Only the loop in play.cpp names them all and runs them, so no screen ever
 // calls another and a game of any length runs in the same memory.
 
+#include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 
 #include "core/console.hpp"
@@ -14,8 +16,6 @@
 #include "core/records.hpp"
 
 namespace dusk {
-
-struct Item;
 
 enum class Screen {
   // start-up and the hub
@@ -50,6 +50,10 @@ enum class Screen {
   quit,
 };
 
+// BACK on the FIGHT WHO lists and on the shops' lists: the same number on every
+// list, however long, and it always leads to the main menu.
+inline constexpr std::uint32_t kBack = 7;
+
 struct Game {
   Game(std::istream& in, std::ostream& out) : console(in, out) {}
 
@@ -57,8 +61,10 @@ struct Game {
   Monster monster;
   Generator generator;
   Console console;
-  // The item that a shop has put on the counter for buyWeapon or buyArmour.
-  const Item* offer = nullptr;
+  // The item that a shop has put on the counter for buyWeapon or buyArmour, by
+  // its place in that shop's goods. Every place names an item (the listed ones,
+  // then the hidden one), so a purchase is safe before any shop has set it.
+  std::size_t offer = 0;
 };
 
 }  // namespace dusk

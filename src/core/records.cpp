@@ -53,7 +53,7 @@ void Hero::healHero(std::int32_t amount) {
 
 void Monster::setUpMonster(const char* newName, std::int32_t newMaxHp, std::int32_t newAttack,
                            std::int32_t newDefence, std::int32_t newExperience,
-                           std::int32_t newGold, std::int32_t newMove, std::int32_t newMoveChance) {
+                           std::int32_t newGold, Move newMove, std::int32_t newMoveChance) {
   name = newName;
   maxHp = newMaxHp;
   hp = newMaxHp;
@@ -77,23 +77,6 @@ void Monster::damageMonster(std::int32_t amount, Console& console) {
 void Monster::healMonster(std::int32_t amount) {
   hp += std::min(amount, kHitCap);
   if (hp > maxHp) hp = maxHp;
-}
-
-void clampHeroStats(Hero& hero) {
-  // Once the final boss has fallen, maximum hit points have no upper limit.
-  if (hero.maxHp > kHitCap && hero.progress != kStoryOver) hero.maxHp = kHitCap;
-  if (hero.hp > hero.maxHp) hero.hp = hero.maxHp;
-  if (hero.maxMp > kHitCap) hero.maxMp = kHitCap;
-  if (hero.mp > hero.maxMp) hero.mp = hero.maxMp;
-  if (hero.mp < 0) hero.mp = 0;
-  // Base values only: the weapon and armour bonuses come on top.
-  if (hero.attack > kStatCap) hero.attack = kStatCap;
-  if (hero.defence > kStatCap) hero.defence = kStatCap;
-  if (hero.level >= kTopLevel) {
-    hero.level = kTopLevel;
-    hero.nextLevelExp = kExperienceCap;
-  }
-  if (hero.experience > kExperienceCap) hero.experience = kExperienceCap;
 }
 
 }  // namespace dusk

@@ -14,14 +14,19 @@ inline constexpr char kUnarmed[] = "UNARMED";
 inline constexpr char kOldClothes[] = "OLD CLOTHES";
 
 // No single hit or heal counts for more, and neither maximum HP (until the story
-// is over) nor maximum MP may pass it.
+// is over) nor maximum MP may pass it at the main menu.
 inline constexpr std::int32_t kHitCap = 9999;
-// The most that base attack and base defence may reach; the weapon and armour come on top.
-inline constexpr std::int32_t kStatCap = 999;
-// The last level; a hero there needs this much experience for a level it never gets.
+// The last level: no level-up goes past it, and the main menu holds the hero to it.
 inline constexpr std::int32_t kTopLevel = 100;
-inline constexpr std::int32_t kExperienceCap = 9999999;
-// The hero's progress once the final boss has fallen: the story is over and stays over.
+// The stages of the story, in the hero's progress. The boss of each stage moves
+// it on to the next; a stage keeps every area that an earlier one opened, and
+// kStoryOver lies above them all.
+inline constexpr std::int16_t kStoryStart = 0;     // a new game: the FOREST alone
+inline constexpr std::int16_t kGraveyardOpen = 1;  // LORD OCHU has fallen
+inline constexpr std::int16_t kCavesOpen = 2;      // DURAHAN has fallen
+inline constexpr std::int16_t kCastleOpen = 3;     // BLACK DRAGON: the CASTLE with four opponents
+inline constexpr std::int16_t kMasterAwaits = 4;   // RED DRAGON: THE MASTER alone in the CASTLE
+// SORVANE TELLICK has fallen: the story is over and stays over.
 inline constexpr std::int16_t kStoryOver = 999;
 
 struct Hero {
@@ -41,7 +46,7 @@ struct Hero {
   std::int32_t nextLevelExp = 0;
   std::int32_t weaponPrice = 0;
   std::int32_t armourPrice = 0;
-  std::int16_t progress = 0;  // 0 to 4 as the bosses fall, then kStoryOver
+  std::int16_t progress = kStoryStart;  // a stage of the story, kStoryStart to kStoryOver
 
   void printHp(Console& console) const;
   void printMp(Console& console) const;
@@ -55,19 +60,18 @@ struct Hero {
   std::int32_t totalDefence() const { return defence + armourDefence; }
   // Stops at the largest 32-bit purse instead of wrapping to a negative one.
   void addGold(std::int32_t amount);
-  // No check: the inn tests the purse first, and running away mends a negative one.
+  // The one way gold is taken. No check: the inn and the shops test the purse
+  // first, and running away asks no more than the hero has.
   void spendGold(std::int32_t amount) { gold -= amount; }
   void addExperience(std::int32_t amount) { experience += amount; }
   void restoreHero();
   // A single hit or heal counts for at most kHitCap; hp has no lower limit.
   void damageHero(std::int32_t amount);
   void healHero(std::int32_t amount);
-  // Enough experience for the next level, and a level left to gain.
-  bool levelUpDue() const { return experience >= nextLevelExp && level < kTopLevel; }
 };
 
-// The monsters' special moves, by the number that a monster's `move` holds.
-// Any other number is a move that does nothing.
+// The monsters' special moves, by their identifiers. A Move of any other value
+// is a move that does nothing.
 enum class Move : std::int32_t {
   none = 0,
   fire = 1,
@@ -90,22 +94,18 @@ struct Monster {
   std::int32_t defence = 0;
   std::int32_t experience = 0;
   std::int32_t gold = 0;
-  std::int32_t move = 0;  // the special move, a Move
+  Move move = Move::none;
   const char* name = nullptr;
   std::int32_t moveChance = 0;
 
   void setUpMonster(const char* name, std::int32_t maxHp, std::int32_t attack, std::int32_t defence,
-                    std::int32_t experience, std::int32_t gold, std::int32_t move,
-                    std::int32_t moveChance);
+                    std::int32_t experience, std::int32_t gold, Move move, std::int32_t moveChance);
   void printMonsterHp(Console& console) const;
   // Prints the hit before the monster's defence is taken off; the loss is at least 1.
   void damageMonster(std::int32_t amount, Console& console);
   void healMonster(std::int32_t amount);
   std::int32_t getHp() const { return hp; }
-  Move getMove() const { return static_cast<Move>(move); }
+  Move getMove() const { return move; }
 };
-
-// The hero's limits, applied each time the main menu is shown and nowhere else.
-void clampHeroStats(Hero& hero);
 
 }  // namespace dusk

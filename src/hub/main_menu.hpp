@@ -7,5 +7,8 @@
 namespace dusk {
 
 Screen mainMenu(Game& game);
+// The hero's limits, applied each time the main menu is shown and nowhere else;
+// in between, a level-up and the battle may leave the hero outside them.
+void clampHeroStats(Hero& hero);
 
 }  // namespace dusk

@@ -14,7 +14,7 @@ void setUpNewHero(Hero& hero) {
   hero.setDefence(0);
   hero.equipWeapon(kUnarmed, 0, 0);
   hero.equipArmour(kOldClothes, 0, 0);
-  hero.progress = 0;
+  hero.progress = kStoryStart;
   // Experience is kept: a hero who starts again climbs back on its first victory.
 }
 

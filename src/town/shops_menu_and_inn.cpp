@@ -4,18 +4,20 @@ namespace dusk {
 namespace {
 
 constexpr std::int32_t kInnFee = 50;
+constexpr std::uint32_t kShopsBack = 5;  // the SHOPS menu's own BACK, after the four shops
 
 }  // namespace
 
 Screen shopsMenu(Game& game) {
-  game.console << "\n*****SHOPS*****\n1:WEAPON SHOP\n2:ARMOUR SHOP\n3:MISC. SHOP\n4:INN\n5:BACK\n";
+  game.console << "\n*****SHOPS*****\n1:WEAPON SHOP\n2:ARMOUR SHOP\n3:MISC. SHOP\n4:INN\n"
+               << kShopsBack << ":BACK\n";
   const auto choice = game.console.readChoice();
   if (!choice) return Screen::shopsMenu;
   switch (*choice) {
     case 1: return Screen::weaponShop;
     case 2: return Screen::armourShop;
     case 4: return Screen::inn;
-    case 5: return Screen::mainMenu;
+    case kShopsBack: return Screen::mainMenu;
     default: return Screen::shopsMenu;  // there is no misc. shop
   }
 }

@@ -12,7 +12,7 @@ namespace dusk {
 
 Screen weaponShop(Game& game);
 Screen armourShop(Game& game);
-// Offer game.offer; weaponShop and armourShop put it there.
+// Offer the item on the counter (game.offer); weaponShop and armourShop put it there.
 Screen buyWeapon(Game& game);
 Screen buyArmour(Game& game);
 Screen sellWeapon(Game& game);

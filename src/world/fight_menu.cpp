@@ -9,20 +9,13 @@
 namespace dusk {
 namespace {
 
-constexpr std::uint32_t kBack = 7;
 constexpr std::string_view kFightWho = "\n***FIGHT WHO?***";
+constexpr std::uint32_t kWhereBack = 0;  // FIGHT WHERE lists its BACK last, numbered 0
 
-// An area whose FIGHT WHO list is its opponents, the boss last, then BACK.
-struct Area {
-  Screen list;
-  std::span<const Opponent* const> (*opponents)();
-};
-
-const Area kForest{Screen::forestList, forestOpponents};
-const Area kGraveyard{Screen::graveyardList, graveyardOpponents};
-const Area kCaves{Screen::cavesList, cavesOpponents};
-
-bool castleOpen(std::int16_t progress) { return progress == 3 || progress == kStoryOver; }
+// The CASTLE list with its four opponents; while THE MASTER awaits, he stands there alone.
+bool castleListOpen(std::int16_t progress) {
+  return progress == kCastleOpen || progress == kStoryOver;
+}
 
 // "N:NAME", or "N:BOSS:NAME" with the title "BOSS:".
 void printOpponent(Console& console, std::size_t number, const Opponent& opponent,
@@ -36,8 +29,9 @@ Screen fight(Game& game, const Opponent& opponent) {
   return Screen::battleMenu;
 }
 
-Screen areaList(Game& game, const Area& area) {
-  const auto opponents = area.opponents();
+// An area's FIGHT WHO list, shown again as `list` when no number came: its
+// opponents, the boss last, then BACK.
+Screen areaList(Game& game, Screen list, std::span<const Opponent* const> opponents) {
   Console& console = game.console;
   console << kFightWho << "\n";
   for (std::size_t index = 0; index < opponents.size(); ++index) {
@@ -45,9 +39,9 @@ Screen areaList(Game& game, const Area& area) {
     printOpponent(console, index + 1, *opponents[index], boss ? "BOSS:" : "");
     console << "\n";
   }
-  console << "7:BACK\n";
+  console << kBack << ":BACK\n";
   const auto choice = console.readChoice();
-  if (!choice) return area.list;
+  if (!choice) return list;
   if (*choice >= 1 && *choice <= opponents.size()) return fight(game, *opponents[*choice - 1]);
   return *choice == kBack ? Screen::mainMenu : Screen::fightMenu;
 }
@@ -58,30 +52,32 @@ Screen fightMenu(Game& game) {
   const std::int16_t progress = game.hero.progress;
   Console& console = game.console;
   console << "\n\n**FIGHT WHERE?**\n1:FOREST\n";
-  if (progress > 0) console << "2:GRAVEYARD\n";
-  if (progress > 1) console << "3:CAVES\n";
-  if (progress > 2) {
+  if (progress >= kGraveyardOpen) console << "2:GRAVEYARD\n";
+  if (progress >= kCavesOpen) console << "3:CAVES\n";
+  if (progress >= kCastleOpen) {
     console << "4:CASTLE";
     console.endLine();
   }
-  console << "0:BACK\n";
+  console << kWhereBack << ":BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::fightMenu;
   switch (*choice) {
-    case 0: return Screen::mainMenu;
+    case kWhereBack: return Screen::mainMenu;
     case 1: return Screen::forestList;
-    case 2: return progress > 0 ? Screen::graveyardList : Screen::fightMenu;
-    case 3: return progress > 1 ? Screen::cavesList : Screen::fightMenu;
+    case 2: return progress >= kGraveyardOpen ? Screen::graveyardList : Screen::fightMenu;
+    case 3: return progress >= kCavesOpen ? Screen::cavesList : Screen::fightMenu;
     case 4:
-      if (castleOpen(progress)) return Screen::castleList;
-      return progress == 4 ? Screen::masterList : Screen::fightMenu;
+      if (castleListOpen(progress)) return Screen::castleList;
+      return progress == kMasterAwaits ? Screen::masterList : Screen::fightMenu;
     default: return Screen::fightMenu;
   }
 }
 
-Screen forestList(Game& game) { return areaList(game, kForest); }
-Screen graveyardList(Game& game) { return areaList(game, kGraveyard); }
-Screen cavesList(Game& game) { return areaList(game, kCaves); }
+Screen forestList(Game& game) { return areaList(game, Screen::forestList, forestOpponents()); }
+Screen graveyardList(Game& game) {
+  return areaList(game, Screen::graveyardList, graveyardOpponents());
+}
+Screen cavesList(Game& game) { return areaList(game, Screen::cavesList, cavesOpponents()); }
 
 Screen castleList(Game& game) {
   const bool storyOver = game.hero.progress == kStoryOver;
@@ -98,7 +94,7 @@ Screen castleList(Game& game) {
     printOpponent(console, ultima, kUltimaWeapon);
     console << "\n";
   }
-  console << "\n7:BACK";  // the player types on this line
+  console << "\n" << kBack << ":BACK";  // the player types on this line
   const auto choice = console.readChoice();
   if (!choice) return Screen::castleList;
   if (*choice >= 1 && *choice <= castle.size()) return fight(game, *castle[*choice - 1]);
@@ -112,7 +108,7 @@ Screen castleList(Game& game) {
 
 Screen masterList(Game& game) {
   Console& console = game.console;
-  console << kFightWho << "\n1:THE MASTER\n7:BACK\n";
+  console << kFightWho << "\n1:THE MASTER\n" << kBack << ":BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::masterList;
   if (*choice == 1) {

@@ -12,9 +12,9 @@ Screen fightMenu(Game& game);
 Screen forestList(Game& game);
 Screen graveyardList(Game& game);
 Screen cavesList(Game& game);
-// At progress 3 and once the story is over; ULTIMA WEAPON only then.
+// At kCastleOpen and once the story is over; ULTIMA WEAPON only then.
 Screen castleList(Game& game);
-// At progress 4: THE MASTER alone.
+// At kMasterAwaits: THE MASTER alone.
 Screen masterList(Game& game);
 
 }  // namespace dusk

@@ -61,8 +61,7 @@ void setUpOpponent(Monster& monster, const Opponent& opponent, std::int32_t leve
   const std::int32_t experience =
       opponent.perLevel ? opponent.experience / level : opponent.experience;
   monster.setUpMonster(opponent.name, opponent.maxHp, opponent.attack, opponent.defence, experience,
-                       opponent.gold, static_cast<std::int32_t>(opponent.move),
-                       opponent.moveChance);
+                       opponent.gold, opponent.move, opponent.moveChance);
 }
 
 }  // namespace dusk

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/level_up.hpp"
+#include "world/level_up.hpp"
 #include "world/opponents.hpp"
 
 namespace dusk {
@@ -17,10 +17,10 @@ struct Stage {
 constexpr std::string_view kNewArea = "\nYOU CAN NOW FIGHT IN A NEW AREA!\n";
 
 const Stage kStages[] = {
-    {0, kLordOchu, kNewArea},
-    {1, kDurahan, kNewArea},
-    {2, kBlackDragon, kNewArea},
-    {3, kRedDragon, "\nTHE MASTER AWAITS...\n"},
+    {kStoryStart, kLordOchu, kNewArea},
+    {kGraveyardOpen, kDurahan, kNewArea},
+    {kCavesOpen, kBlackDragon, kNewArea},
+    {kCastleOpen, kRedDragon, "\nTHE MASTER AWAITS...\n"},
 };
 
 // Bosses are known by the identity of their name, wherever they were fought.
@@ -30,7 +30,7 @@ void advanceStory(Game& game) {
   for (const Stage& stage : kStages) {
     if (is(game.monster, stage.boss) && game.hero.progress == stage.progress) {
       game.console << stage.message;
-      game.hero.progress += 1;
+      game.hero.progress += 1;  // the next stage
       return;
     }
   }

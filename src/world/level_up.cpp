@@ -1,11 +1,19 @@
-#include "core/level_up.hpp"
+#include "world/level_up.hpp"
 
 namespace dusk {
+namespace {
+
+// Enough experience for the next level, and a level left to gain.
+bool levelUpDue(const Hero& hero) {
+  return hero.experience >= hero.nextLevelExp && hero.level < kTopLevel;
+}
+
+}  // namespace
 
 void levelUp(Game& game) {
   Hero& hero = game.hero;
   Generator& generator = game.generator;
-  while (hero.levelUpDue()) {
+  while (levelUpDue(hero)) {
     game.console << "\nLEVEL UP!\n";
     hero.level += 1;
     const std::int32_t level = hero.level;
