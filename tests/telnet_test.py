@@ -10,7 +10,9 @@ game on a pseudo-terminal; the connection has TCP_NODELAY, as NoDelay=yes gives
 it (systemd-socket-activate cannot set it, and without it each screen that
 telnetd sends in two pieces waits some 40 ms for the player's acknowledgement).
 Run as root, telnetd runs as nobody, with no way to gain privileges, as the
-service's own user would.
+service's own user would. nobody may not enter the folder the build sits in
+(root's home and `mktemp -d` are private), so the test gives it a copy of the
+game in a folder of its own that anyone may enter (playable_by_nobody).
 
 The players are telnet clients of three kinds, each answering the server's
 options as it goes:
@@ -49,6 +51,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
@@ -374,6 +377,21 @@ def unprivileged(command):
     return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--no-new-privs", *command]
 
 
+def playable_by_nobody(game, scratch):
+    """The game as nobody can run it: as root, a copy in SCRATCH, opened to all;
+    otherwise the game itself, run by this user."""
+    if os.geteuid() != 0:
+        return game
+    os.chmod(scratch, 0o755)
+    copy = Path(scratch) / Path(game).name
+    shutil.copy(game, copy)
+    os.chmod(copy, 0o755)
+    tried = subprocess.run(unprivileged([str(copy)]), input=b"", capture_output=True, timeout=60)
+    if tried.returncode != 0:
+        fail(f"nobody cannot run the game copied to {copy}: {tried.stderr[:300]!r}")
+    return str(copy)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("game")
@@ -386,6 +404,8 @@ def main():
     if not shutil.which(command[0]):
         print(f"SKIP: {command[0]} is not installed")
         sys.exit(77)
+    scratch = tempfile.TemporaryDirectory(prefix="dusk-telnet-")  # removed as the test ends
+    command = service_command(args.template, playable_by_nobody(game, scratch.name))
     with_program = shutil.which("telnet") is not None
     story = Path(args.story).read_text().splitlines()
     screens = story_screens(game, story)
