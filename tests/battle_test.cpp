@@ -20,7 +20,9 @@ struct Fight {
   explicit Fight(std::string_view input = "", std::int32_t move = 0, std::int32_t chance = 25)
       : session(input) {
     setUpNewHero(hero);
-    monster.setUpMonster("GOBLIN", 1000, 10, 0, 50, 50, static_cast<Move>(move), chance);
+    monster.setUpMonster({.name = "GOBLIN", .maxHp = 1000, .attack = 10, .experience = 50,
+                          .gold = 50, .move = static_cast<Move>(move), .moveChance = chance},
+                         1);
   }
   // True when the game's generator has made exactly the draws foretold so far.
   bool drewAsForetold() { return game.generator.next() == draws.next(); }
@@ -52,7 +54,7 @@ TEST(Round, StatusOfBothFightersThenTheMenu) {
   Fight fight("5\n");
   fight.hero.hp = 42;
   fight.hero.mp = 7;
-  fight.monster.setUpMonster("WOLF\t", 100, 14, 0, 100, 60, Move::none, 25);
+  fight.monster.setUpMonster({.name = "WOLF\t", .maxHp = 100, .attack = 14}, 1);
   fight.monster.hp = -3;
   EXPECT_EQ(fight.session.step(Screen::battleMenu), Screen::battleMenu);
   EXPECT_EQ(fight.session.takeOutput(),
@@ -150,10 +152,13 @@ TEST(Blows, EveryHitCostsAtLeastOneAndShowsTheHitItself) {
   EXPECT_EQ(armoured.monster.hp, 999);
 }
 
+// A monster of 500 defence, to take large hits.
+constexpr Opponent kDragon{.name = "RED DRAGON", .maxHp = 50000, .attack = 700, .defence = 500};
+
 TEST(Blows, TheHerosHitStopsAt9999ButLuckySevensStrikeFor7777) {
   Fight strong;
   strong.hero.attack = 20000;
-  strong.monster.setUpMonster("RED DRAGON", 50000, 700, 500, 0, 0, Move::fireBreath, 25);
+  strong.monster.setUpMonster(kDragon, 1);
   heroBlow(strong.game);
   EXPECT_EQ(strong.session.takeOutput(), "\nYOU DAMAGED: 9999\n");
   EXPECT_EQ(strong.monster.hp, 50000 - 9499);
@@ -161,7 +166,7 @@ TEST(Blows, TheHerosHitStopsAt9999ButLuckySevensStrikeFor7777) {
   Fight fight;
   fight.hero.setMaxHp(1000);
   fight.hero.hp = 777;
-  fight.monster.setUpMonster("RED DRAGON", 50000, 700, 500, 0, 0, Move::fireBreath, 25);
+  fight.monster.setUpMonster(kDragon, 1);
   heroBlow(fight.game);
   EXPECT_EQ(fight.session.takeOutput(), "<LUCKY{ 7 }SEVENS>!\n\nYOU DAMAGED: 7777\n");
   EXPECT_EQ(fight.monster.hp, 50000 - 7277);
@@ -228,7 +233,9 @@ struct SpecialMove : Fight {
       : Fight(input) {
     hero.setMaxHp(5000);
     hero.defence = 500;
-    monster.setUpMonster(name, 1000, attack, 0, 0, 0, static_cast<Move>(move), 101);
+    monster.setUpMonster(
+        {.name = name, .maxHp = 1000, .attack = attack, .move = static_cast<Move>(move), .moveChance = 101},
+        1);
     draws.inRange(1, 100);
   }
   // Moves both generators on until the draws after the chance satisfy `wanted`.

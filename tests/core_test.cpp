@@ -7,6 +7,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/console.hpp"
@@ -165,7 +166,7 @@ class RecordOutput : public ::testing::Test {
 
 TEST_F(RecordOutput, DamageMonsterShowsTheHitAndCostsAtLeastOne) {
   Monster monster;
-  monster.setUpMonster("TARGET", 20000, 1, 500, 0, 0, Move::none, 25);
+  monster.setUpMonster({.name = "TARGET", .maxHp = 20000, .attack = 1, .defence = 500}, 1);
   monster.damageMonster(12000, console_);
   EXPECT_EQ(monster.hp, 20000 - 9499);
   monster.defence = 300;
@@ -205,7 +206,7 @@ TEST(Records, HealingAndDamageAreCappedAt9999) {
   EXPECT_EQ(hero.hp, 100 - 9999);
 
   Monster monster;
-  monster.setUpMonster("TARGET", 50, 1, 0, 0, 0, Move::none, 25);
+  monster.setUpMonster({.name = "TARGET", .maxHp = 50, .attack = 1}, 1);
   monster.hp = 45;
   monster.healMonster(30);
   EXPECT_EQ(monster.hp, 50);
@@ -223,15 +224,17 @@ TEST(Records, GoldStopsAtTheLargestPurseAndSpendingHasNoCheck) {
   EXPECT_EQ(hero.gold, -60);
 }
 
-TEST(Records, SetUpMonsterOverwritesEverything) {
+TEST(Records, SetUpMonsterOverwritesEverythingAndDividesOnlyWhereTheRowSays) {
   Monster monster;
-  monster.setUpMonster("OLD", 10, 2, 3, 4, 5, Move::heal, 7);
+  monster.setUpMonster({"OLD", 10, 2, 3, 4, false, 5, Move::heal, 7}, 1);
   monster.hp = -40;
-  monster.setUpMonster("NEW", 30, 10, 0, 50, 50, Move::none, 25);
-  EXPECT_EQ(monster.hp, 30);
-  EXPECT_EQ(monster.maxHp, 30);
-  EXPECT_EQ(monster.getMove(), Move::none);
+  monster.setUpMonster({"NEW", 30, 10, 0, 50, true, 60, Move::none, 25}, 3);
+  EXPECT_EQ(std::tuple(monster.hp, monster.maxHp, monster.attack, monster.defence,
+                       monster.experience, monster.gold, monster.getMove(), monster.moveChance),
+            std::tuple(30, 30, 10, 0, 16, 60, Move::none, 25));
   EXPECT_STREQ(monster.name, "NEW");
+  monster.setUpMonster({"FIXED", 3, 1, 0, 1000, false, 1, Move::bloodDrain, 99}, 3);
+  EXPECT_EQ(monster.experience, 1000);
 }
 
 // --- the generator ----------------------------------------------------------

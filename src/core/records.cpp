@@ -51,18 +51,16 @@ void Hero::healHero(std::int32_t amount) {
   if (hp > maxHp) hp = maxHp;
 }
 
-void Monster::setUpMonster(const char* newName, std::int32_t newMaxHp, std::int32_t newAttack,
-                           std::int32_t newDefence, std::int32_t newExperience,
-                           std::int32_t newGold, Move newMove, std::int32_t newMoveChance) {
-  name = newName;
-  maxHp = newMaxHp;
-  hp = newMaxHp;
-  attack = newAttack;
-  defence = newDefence;
-  experience = newExperience;
-  gold = newGold;
-  move = newMove;
-  moveChance = newMoveChance;
+void Monster::setUpMonster(const Opponent& row, std::int32_t level) {
+  name = row.name;
+  maxHp = row.maxHp;
+  hp = row.maxHp;
+  attack = row.attack;
+  defence = row.defence;
+  experience = row.perLevel ? row.experience / level : row.experience;
+  gold = row.gold;
+  move = row.move;
+  moveChance = row.moveChance;
 }
 
 void Monster::printMonsterHp(Console& console) const { console << hp << "/" << maxHp; }

@@ -87,6 +87,20 @@ enum class Move : std::int32_t {
   ultimaBeam = 108,
 };
 
+// A row of the monster catalogue (world/opponents.cpp): all that a fight's
+// Monster is set up from.
+struct Opponent {
+  const char* name = nullptr;
+  std::int32_t maxHp = 0;
+  std::int32_t attack = 0;
+  std::int32_t defence = 0;
+  std::int32_t experience = 0;
+  bool perLevel = false;  // the experience is divided by the hero's level
+  std::int32_t gold = 0;
+  Move move = Move::none;
+  std::int32_t moveChance = 0;
+};
+
 struct Monster {
   std::int32_t maxHp = 0;
   std::int32_t hp = 0;
@@ -98,8 +112,9 @@ struct Monster {
   const char* name = nullptr;
   std::int32_t moveChance = 0;
 
-  void setUpMonster(const char* name, std::int32_t maxHp, std::int32_t attack, std::int32_t defence,
-                    std::int32_t experience, std::int32_t gold, Move move, std::int32_t moveChance);
+  // Overwrites every field from a catalogue row, at full hit points; the hero's
+  // `level` (1 or more) divides the experience where the row says so.
+  void setUpMonster(const Opponent& row, std::int32_t level);
   void printMonsterHp(Console& console) const;
   // Prints the hit before the monster's defence is taken off; the loss is at least 1.
   void damageMonster(std::int32_t amount, Console& console);

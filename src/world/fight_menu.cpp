@@ -25,7 +25,7 @@ void printOpponent(Console& console, std::size_t number, const Opponent& opponen
 
 // Sets up the opponent; the hero's level at this visit divides the experience.
 Screen fight(Game& game, const Opponent& opponent) {
-  setUpOpponent(game.monster, opponent, game.hero.level);
+  game.monster.setUpMonster(opponent, game.hero.level);
   return Screen::battleMenu;
 }
 

@@ -57,11 +57,4 @@ std::string_view listedName(const Opponent& opponent) {
   return name;
 }
 
-void setUpOpponent(Monster& monster, const Opponent& opponent, std::int32_t level) {
-  const std::int32_t experience =
-      opponent.perLevel ? opponent.experience / level : opponent.experience;
-  monster.setUpMonster(opponent.name, opponent.maxHp, opponent.attack, opponent.defence, experience,
-                       opponent.gold, opponent.move, opponent.moveChance);
-}
-
 }  // namespace dusk

@@ -11,18 +11,6 @@
 
 namespace dusk {
 
-struct Opponent {
-  const char* name;  // as printed in battle; WOLF, GNOLL and BAT end in a tab
-  std::int32_t maxHp;
-  std::int32_t attack;
-  std::int32_t defence;
-  std::int32_t experience;
-  bool perLevel;  // experience is divided by the hero's level
-  std::int32_t gold;
-  Move move;
-  std::int32_t moveChance;
-};
-
 // The bosses that move the story on.
 extern const Opponent kLordOchu;
 extern const Opponent kDurahan;
@@ -40,8 +28,5 @@ std::span<const Opponent* const> castleOpponents();
 
 // The name as the FIGHT WHO lists show it: without the tab that ends some names.
 std::string_view listedName(const Opponent& opponent);
-
-// Fills the monster from a row; `level` divides the experience where the row says so.
-void setUpOpponent(Monster& monster, const Opponent& opponent, std::int32_t level);
 
 }  // namespace dusk
