@@ -54,7 +54,7 @@ TEST(Round, StatusOfBothFightersThenTheMenu) {
   Fight fight("5\n");
   fight.hero.hp = 42;
   fight.hero.mp = 7;
-  fight.monster.setUpMonster({.name = "WOLF\t", .maxHp = 100, .attack = 14}, 1);
+  fight.monster.setUpMonster({.name = "WOLF", .maxHp = 100, .attack = 14, .tabAfterName = true}, 1);
   fight.monster.hp = -3;
   EXPECT_EQ(fight.session.step(Screen::battleMenu), Screen::battleMenu);
   EXPECT_EQ(fight.session.takeOutput(),
@@ -306,7 +306,8 @@ TEST(SpecialMove, BloodDrainHealsTheMonsterByWhatItDrew) {
 }
 
 TEST(SpecialMove, ABatThatDrainsNothingStillHurtsForOne) {
-  SpecialMove fight("BAT\t", 1, 104);
+  SpecialMove fight("BAT", 1, 104);
+  fight.monster.tabAfterName = true;
   fight.waitFor([](Predictor& draws) { return draws.inRange(0, 1) == 0; });
   fight.monster.hp = 2;
   EXPECT_EQ(fight.turn(), "\nBAT\t USES BLOOD DRAIN\n" + damagedBy(1) + "ABSORBED 0HP\n");

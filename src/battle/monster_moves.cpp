@@ -8,7 +8,8 @@ namespace {
 // An end of line, the monster's name, then the rest of the announcement.
 void announce(Game& game, std::string_view text) {
   game.console.endLine();
-  game.console << game.monster.name << text;
+  game.monster.printName(game.console);
+  game.console << text;
 }
 
 MoveOutcome doomDice(Game& game) {
@@ -73,20 +74,27 @@ MoveOutcome monsterSpecial(Game& game) {
     case Move::bloodDrain: bloodDrain(game, a); break;
     case Move::acidBreath:
       console.endLine();
-      console << "RRRRRARGHHHH!\n" << game.monster.name << " BREATHES ACID BREATH\n";
+      console << "RRRRRARGHHHH!\n";
+      game.monster.printName(console);
+      console << " BREATHES ACID BREATH\n";
       strikeHero(game, randomInRange(generator, 1, 2000));
       break;
     case Move::fireBreath:
       console.endLine();
-      console << "RRRRRARGHHHH!\n" << game.monster.name << " BREATHES FIRE BREATH\n";
+      console << "RRRRRARGHHHH!\n";
+      game.monster.printName(console);
+      console << " BREATHES FIRE BREATH\n";
       strikeHero(game, randomInRange(generator, 1, 3000));
       break;
     case Move::moonwalk:
-      console << "\nAaow!\n" << game.monster.name << " DOES THE MOONWALK!\n";
+      console << "\nAaow!\n";
+      game.monster.printName(console);
+      console << " DOES THE MOONWALK!\n";
       game.hero.hp = 1;
       break;
     case Move::ultimaBeam:
-      console << game.monster.name << " USES ULTIMA BEAM\n";
+      game.monster.printName(console);
+      console << " USES ULTIMA BEAM\n";
       strikeHero(game, kHitCap);  // as hard as any blow can land
       break;
     case Move::none:

@@ -19,7 +19,8 @@ void printStatus(Game& game) {
   game.hero.printMp(console);
   console.endLine();
   console.endLine();
-  console << game.monster.name << ": \tHP:";
+  game.monster.printName(console);
+  console << ": \tHP:";
   game.monster.printMonsterHp(console);
   console.endLine();
 }

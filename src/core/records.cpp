@@ -61,6 +61,12 @@ void Monster::setUpMonster(const Opponent& row, std::int32_t level) {
   gold = row.gold;
   move = row.move;
   moveChance = row.moveChance;
+  tabAfterName = row.tabAfterName;
+}
+
+void Monster::printName(Console& console) const {
+  console << name;
+  if (tabAfterName) console << "\t";
 }
 
 void Monster::printMonsterHp(Console& console) const { console << hp << "/" << maxHp; }

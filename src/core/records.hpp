@@ -99,6 +99,9 @@ struct Opponent {
   std::int32_t gold = 0;
   Move move = Move::none;
   std::int32_t moveChance = 0;
+  // The battle's screens put a tab after the name: WOLF, GNOLL and BAT line up
+  // their HP with the longer names that way (OGRE and DROW never did).
+  bool tabAfterName = false;
 };
 
 struct Monster {
@@ -111,11 +114,14 @@ struct Monster {
   Move move = Move::none;
   const char* name = nullptr;
   std::int32_t moveChance = 0;
+  bool tabAfterName = false;
 
   // Overwrites every field from a catalogue row, at full hit points; the hero's
   // `level` (1 or more) divides the experience where the row says so.
   void setUpMonster(const Opponent& row, std::int32_t level);
   void printMonsterHp(Console& console) const;
+  // The name as the battle shows it, with the tab its row asks for.
+  void printName(Console& console) const;
   // Prints the hit before the monster's defence is taken off; the loss is at least 1.
   void damageMonster(std::int32_t amount, Console& console);
   void healMonster(std::int32_t amount);

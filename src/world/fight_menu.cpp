@@ -20,7 +20,7 @@ bool castleListOpen(std::int16_t progress) {
 // "N:NAME", or "N:BOSS:NAME" with the title "BOSS:".
 void printOpponent(Console& console, std::size_t number, const Opponent& opponent,
                    std::string_view title = "") {
-  console << static_cast<std::int32_t>(number) << ":" << title << listedName(opponent);
+  console << static_cast<std::int32_t>(number) << ":" << title << opponent.name;
 }
 
 // Sets up the opponent; the hero's level at this visit divides the experience.

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "core/records.hpp"
 
@@ -25,8 +24,5 @@ std::span<const Opponent* const> graveyardOpponents();
 std::span<const Opponent* const> cavesOpponents();
 // Slots 1 to 4 of the CASTLE; slot 5, once the story is over, is kUltimaWeapon.
 std::span<const Opponent* const> castleOpponents();
-
-// The name as the FIGHT WHO lists show it: without the tab that ends some names.
-std::string_view listedName(const Opponent& opponent);
 
 }  // namespace dusk

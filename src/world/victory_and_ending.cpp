@@ -44,7 +44,8 @@ Screen victory(Game& game) {
   Console& console = game.console;
   hero.addExperience(monster.experience);
   hero.addGold(monster.gold);
-  console << "\nYOU DEFEATED: " << monster.name;
+  console << "\nYOU DEFEATED: ";
+  monster.printName(console);
   console.endLine();
   console.pause();
   console << "\nYOU GOT:\n"
