@@ -51,8 +51,11 @@ enum class Screen {
 };
 
 // BACK on the FIGHT WHO lists and on the shops' lists: the same number on every
-// list, however long, and it always leads to the main menu.
+// list, however long, and it always leads to the main menu. A list's own
+// entries are numbered from 1 and tested first, so an entry numbered 7 would
+// silently take BACK's place: each catalogue checks its length against it.
 inline constexpr std::uint32_t kBack = 7;
+static_assert(kBack == 7, "players and the approved transcripts know BACK as 7");
 
 struct Game {
   Game(std::istream& in, std::ostream& out) : console(in, out) {}

@@ -1,5 +1,7 @@
 #include "town/items.hpp"
 
+#include <iterator>
+
 namespace dusk {
 namespace {
 
@@ -19,6 +21,12 @@ constexpr Item kArmours[] = {   {"LEATHER ARMOUR",         5,    10},
                                 {"WHITE DRAGON ARMOUR",   40,  5000}};
 constexpr Item kRedDragonArmour {"RED DRAGON ARMOUR",    501,     1};
 // clang-format on
+
+// The shops number their items from 1 and then list SELL and BACK: a sixth item
+// would take SELL's number.
+static_assert(kSell == 6 && kSell < kBack, "SELL is 6, before BACK");
+static_assert(std::size(kWeapons) < kSell, "the weapon shop's list outgrows its menu");
+static_assert(std::size(kArmours) < kSell, "the armour shop's list outgrows its menu");
 
 }  // namespace
 

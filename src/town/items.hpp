@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/game.hpp"
+
 namespace dusk {
 
 struct Item {
@@ -14,10 +16,13 @@ struct Item {
   std::int32_t price;
 };
 
+// SELL on a shop's list, after its items and before BACK.
+inline constexpr std::uint32_t kSell = 6;
+
 // The unlisted shop number that sells each shop's hidden item.
 inline constexpr std::uint32_t kHiddenItemChoice = 7777;
 
-// Menu numbers 1 to 5, in order.
+// Menu numbers 1 to 5, in order: fewer than kSell, which follows them.
 std::span<const Item> weaponCatalogue();
 std::span<const Item> armourCatalogue();
 const Item& hiddenWeapon();

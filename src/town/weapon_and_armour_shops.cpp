@@ -79,9 +79,6 @@ double sellPrice(Goods goods, std::int32_t price) {
   return goods == Goods::weapon ? weaponSellPrice(price) : armourSellPrice(price);
 }
 
-// SELL on a shop's list, after its five items.
-constexpr std::uint32_t kSell = 6;
-
 // The prices stand at this tab stop, whatever the length of the name.
 constexpr std::size_t kPriceColumn = 24;
 

@@ -1,5 +1,9 @@
 #include "world/opponents.hpp"
 
+#include <iterator>
+
+#include "core/game.hpp"
+
 namespace dusk {
 namespace {
 
@@ -35,6 +39,18 @@ constexpr const Opponent* kGraveyard[] = {&kZombie, &kSkeleton, &kWraith, &kNecr
 constexpr const Opponent* kCaves[] = {&kBat, &kOgre, &kDrow, &kHookHorror, &kUmberHulk, &kBlackDragon};
 constexpr const Opponent* kCastle[] = {&kLordOchu, &kDurahan, &kBlackDragon, &kRedDragon};
 // clang-format on
+
+// A FIGHT WHO list numbers its opponents from 1 and tests them before BACK, so a
+// list as long as BACK's number would silently give BACK's place to a monster.
+// The CASTLE's list has ULTIMA WEAPON after its four. FIGHT WHO shows the last
+// of an area's list as its boss.
+static_assert(std::size(kForest) < kBack, "the FOREST's list outgrows its menu");
+static_assert(std::size(kGraveyard) < kBack, "the GRAVEYARD's list outgrows its menu");
+static_assert(std::size(kCaves) < kBack, "the CAVES' list outgrows its menu");
+static_assert(std::size(kCastle) + 1 < kBack, "the CASTLE's list outgrows its menu");
+static_assert(std::end(kForest)[-1] == &kLordOchu, "the FOREST's boss comes last");
+static_assert(std::end(kGraveyard)[-1] == &kDurahan, "the GRAVEYARD's boss comes last");
+static_assert(std::end(kCaves)[-1] == &kBlackDragon, "the CAVES' boss comes last");
 
 }  // namespace
 
