@@ -23,7 +23,7 @@ void strikeHero(Game& game, std::int32_t amount) {
   if (amount <= 0) amount = 1;
   game.hero.damageHero(amount);
   game.console << "\nDAMAGED BY: " << amount;
-  game.console.endLine();
+  game.console.endLine();  // a flush: the hit is out before what a move says after it
 }
 
 }  // namespace dusk

@@ -72,7 +72,7 @@ Screen magicMenu(Game& game) {
   Console& console = game.console;
   console << "\n*****MAGIC*****MP: ";
   game.hero.printMp(console);
-  console.endLine();
+  console.endLine();  // the heading goes out alone, then the list with the read
   const std::span<const Spell> menu = kSpells;
   for (std::size_t index = 0; index < menu.size(); ++index) {
     const Spell& entry = menu[index];

@@ -7,7 +7,7 @@ namespace {
 
 // An end of line, the monster's name, then the rest of the announcement.
 void announce(Game& game, std::string_view text) {
-  game.console.endLine();
+  game.console.endLine();  // a flush: what came before goes out alone
   game.monster.printName(game.console);
   game.console << text;
 }
@@ -16,7 +16,7 @@ MoveOutcome doomDice(Game& game) {
   const std::int32_t roll = randomInRange(game.generator, 1, 6);  // rolled before it is shown
   announce(game, " USES DOOM DICE...\nROLLED A ");
   game.console << roll;
-  game.console.endLine();
+  game.console.endLine();  // a flush: the roll is out before the verdict
   if (roll != 6) return MoveOutcome::done;
   if (game.hero.level > 4) {
     game.hero.hp = randomInRange(game.generator, 1, 4);
@@ -73,14 +73,14 @@ MoveOutcome monsterSpecial(Game& game) {
     case Move::doomDice: return doomDice(game);
     case Move::bloodDrain: bloodDrain(game, a); break;
     case Move::acidBreath:
-      console.endLine();
+      console.endLine();  // a flush before the roar, as with every breath
       console << "RRRRRARGHHHH!\n";
       game.monster.printName(console);
       console << " BREATHES ACID BREATH\n";
       strikeHero(game, randomInRange(generator, 1, 2000));
       break;
     case Move::fireBreath:
-      console.endLine();
+      console.endLine();  // a flush before the roar
       console << "RRRRRARGHHHH!\n";
       game.monster.printName(console);
       console << " BREATHES FIRE BREATH\n";

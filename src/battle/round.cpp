@@ -13,6 +13,8 @@ constexpr std::int32_t kRunCost = 100;
 
 void printStatus(Game& game) {
   Console& console = game.console;
+  // Three line ends that flush, and the menu that the read flushes: four writes
+  // a round, which the benchmark counts.
   console << "\nDUSK LYNX: \tHP:";
   game.hero.printHp(console);
   console << "\n\t\tMP:";

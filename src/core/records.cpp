@@ -75,7 +75,7 @@ void Monster::damageMonster(std::int32_t amount, Console& console) {
   const std::int32_t hit = std::min(amount, kHitCap);
   hp -= std::max(hit - defence, 1);
   console << "\nYOU DAMAGED: " << hit;
-  console.endLine();
+  console.endLine();  // a flush: the hit is out before the monster's turn
 }
 
 void Monster::healMonster(std::int32_t amount) {

@@ -15,6 +15,7 @@ void showStats(Game& game) {
   console << "\nATTACK: " << hero.totalAttack()  //
           << "\nDEFNCE: " << hero.totalDefence() << "\nWEAPON: " << hero.weaponName
           << "\nARMOUR: " << hero.armourName;
+  // Flushed at the first line end, not at the pause: the sheet goes out in two writes.
   console.endLine();
   console.endLine();
   console.pause();

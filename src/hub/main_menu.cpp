@@ -14,6 +14,7 @@ constexpr std::int32_t kExperienceCap = 9999999;
 
 Screen mainMenu(Game& game) {
   clampHeroStats(game.hero);
+  // Seven newlines and no line end: the menu goes out in one write, at the read.
   game.console << "\n\nOPTIONS:\n1:BATTLE\n2:SHOPS\n3:STATS\n4:QUIT\n";
   const auto choice = game.console.readChoice();
   if (!choice) return Screen::mainMenu;

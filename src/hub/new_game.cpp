@@ -38,7 +38,7 @@ void showTitle(Console& console) {
              "***DUSK  LYNX***\n"
              "V"
           << kVersion;
-  console.endLine();
+  console.endLine();  // the title goes out alone, the credit line with the pause
   console << "CREATED BY:\n"
              "     DUSK LYNX\n";
 }

@@ -26,7 +26,7 @@ Screen inn(Game& game) {
   Hero& hero = game.hero;
   Console& console = game.console;
   console << "\nDO YOU WANT TO REST FOR " << kInnFee << "G?\tGOLD: " << hero.gold;
-  console.endLine();
+  console.endLine();  // the question goes out alone, its two choices with the read
   console << "1:REST, PAY " << kInnFee << "G\n2:BACK\n";
   const auto choice = console.readChoice();
   if (!choice) return Screen::inn;

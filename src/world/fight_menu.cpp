@@ -56,7 +56,7 @@ Screen fightMenu(Game& game) {
   if (progress >= kCavesOpen) console << "3:CAVES\n";
   if (progress >= kCastleOpen) {
     console << "4:CASTLE";
-    console.endLine();
+    console.endLine();  // the one line of FIGHT WHERE that flushes: BACK goes out with the read
   }
   console << kWhereBack << ":BACK\n";
   const auto choice = console.readChoice();
