@@ -23,7 +23,7 @@ void printStatus(Game& game) {
   console.endLine();
   game.monster.printName(console);
   console << ": \tHP:";
-  game.monster.printMonsterHp(console);
+  game.monster.printHp(console);
   console.endLine();
 }
 

@@ -69,7 +69,7 @@ void Monster::printName(Console& console) const {
   if (tabAfterName) console << "\t";
 }
 
-void Monster::printMonsterHp(Console& console) const { console << hp << "/" << maxHp; }
+void Monster::printHp(Console& console) const { console << hp << "/" << maxHp; }
 
 void Monster::damageMonster(std::int32_t amount, Console& console) {
   const std::int32_t hit = std::min(amount, kHitCap);

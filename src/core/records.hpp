@@ -119,7 +119,7 @@ struct Monster {
   // Overwrites every field from a catalogue row, at full hit points; the hero's
   // `level` (1 or more) divides the experience where the row says so.
   void setUpMonster(const Opponent& row, std::int32_t level);
-  void printMonsterHp(Console& console) const;
+  void printHp(Console& console) const;
   // The name as the battle shows it, with the tab its row asks for.
   void printName(Console& console) const;
   // Prints the hit before the monster's defence is taken off; the loss is at least 1.
