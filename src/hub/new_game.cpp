@@ -3,6 +3,21 @@
 #include "core/version.hpp"
 
 namespace dusk {
+namespace {
+
+// The six lines of the title; the program's very first output.
+void showTitle(Console& console) {
+  console << "*THE ADVENTURES*\n"
+             "*******OF*******\n"
+             "***DUSK  LYNX***\n"
+             "V"
+          << kVersion;
+  console.endLine();  // the title goes out alone, the credit line with the pause
+  console << "CREATED BY:\n"
+             "     DUSK LYNX\n";
+}
+
+}  // namespace
 
 void setUpNewHero(Hero& hero) {
   hero.level = 1;
@@ -30,17 +45,6 @@ Screen newGame(Game& game) {
              "(YOU SHOULD BUY A SWORD)\n";
   console.pause();
   return Screen::mainMenu;
-}
-
-void showTitle(Console& console) {
-  console << "*THE ADVENTURES*\n"
-             "*******OF*******\n"
-             "***DUSK  LYNX***\n"
-             "V"
-          << kVersion;
-  console.endLine();  // the title goes out alone, the credit line with the pause
-  console << "CREATED BY:\n"
-             "     DUSK LYNX\n";
 }
 
 }  // namespace dusk

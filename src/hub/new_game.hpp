@@ -10,7 +10,5 @@ namespace dusk {
 Screen newGame(Game& game);
 // The hero's starting values; everything but the experience.
 void setUpNewHero(Hero& hero);
-// The six lines of the title; the program's very first output.
-void showTitle(Console& console);
 
 }  // namespace dusk

@@ -75,8 +75,10 @@ void equip(Hero& hero, Goods goods, const Item& item) {
   }
 }
 
+// What the shop pays back for an item bought at `price`: three quarters, a
+// weapon's value rounded up and an armour's down.
 double sellPrice(Goods goods, std::int32_t price) {
-  return goods == Goods::weapon ? weaponSellPrice(price) : armourSellPrice(price);
+  return goods == Goods::weapon ? std::ceil(price * 0.75) : std::floor(price * 0.75);
 }
 
 // The prices stand at this tab stop, whatever the length of the name.
@@ -162,9 +164,6 @@ Screen sell(Game& game, const Shop& shop) {
 }
 
 }  // namespace
-
-double weaponSellPrice(std::int32_t price) { return std::ceil(price * 0.75); }
-double armourSellPrice(std::int32_t price) { return std::floor(price * 0.75); }
 
 Screen weaponShop(Game& game) { return showList(game, kWeaponShop); }
 Screen armourShop(Game& game) { return showList(game, kArmourShop); }

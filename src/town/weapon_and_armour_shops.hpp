@@ -4,8 +4,6 @@
 // its price. A purchase ends at the main menu; a sale and every refusal end at
 // the SHOPS menu.
 
-#include <cstdint>
-
 #include "core/game.hpp"
 
 namespace dusk {
@@ -17,10 +15,5 @@ Screen buyWeapon(Game& game);
 Screen buyArmour(Game& game);
 Screen sellWeapon(Game& game);
 Screen sellArmour(Game& game);
-
-// What the shop pays back for an item bought at `price`: a weapon's value is
-// rounded up, an armour's down.
-double weaponSellPrice(std::int32_t price);
-double armourSellPrice(std::int32_t price);
 
 }  // namespace dusk
