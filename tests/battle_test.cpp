@@ -452,14 +452,5 @@ TEST(Magic, ExactlyEnoughMpCastsAndOneShortStartsTheRoundAgain) {
   EXPECT_TRUE(shy.drewAsForetold());
 }
 
-TEST(Magic, AnUnknownSpellTakesTheMpAndCastsNothing) {
-  Fight fight("next");
-  EXPECT_FALSE(castSpell(fight.game, 4, 3));
-  EXPECT_EQ(fight.session.takeOutput(), "\n\n~~ERROR~~\n\n");
-  EXPECT_EQ(fight.hero.mp, 17);
-  EXPECT_EQ(fight.session.unread(), "next");
-  EXPECT_TRUE(fight.drewAsForetold());
-}
-
 }  // namespace
 }  // namespace dusk::test

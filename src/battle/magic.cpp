@@ -9,12 +9,10 @@ namespace {
 enum class Effect { damage, heal, fullHeal };
 
 // One row a spell: its line of the MAGIC menu, numbered in this order, and
-// what casting it does. The spell's number is not its menu number: BOLT is 3
-// and ICE is 2. BOLT3 on the menu announces itself as @BOLT2.
+// what casting it does. BOLT3 on the menu announces itself as @BOLT2.
 struct Spell {
   std::string_view name;     // on the menu
   std::int32_t listedAbove;  // the level that the hero must exceed
-  std::int32_t spell;        // the number castSpell knows it by
   std::int32_t cost;
   bool endLineFirst;  // the first three spells flush a line end before their message
   std::string_view message;
@@ -30,25 +28,18 @@ using enum Effect;
 
 // clang-format off
 constexpr Spell kSpells[] = {
-    // name  above spell cost  flush  message                  effect      low   high
-    {"FIRE",     2,    1,   3, true,  "CASTING @FIRE...\n",    damage,      30,   120},
-    {"BOLT",     4,    3,   4, true,  "CASTING @BOLT...\n",    damage,      50,   180},
-    {"ICE",      6,    2,   5, true,  "CASTING @ICE...\n",     damage,      70,   240},
-    {"CURE",     3,    5,   4, false, "\nCASTING *CURE...\n",  heal,        16,    80},
-    {"FIRE2",    9,    6,  22, false, "\nCASTING @FIRE2...\n", damage,     200,   600},
-    {"ICE2",    12,    7,  24, false, "\nCASTING @ICE2...\n",  damage,     240,   700},
-    {"BOLT3",   13,    8,  28, false, "\nCASTING @BOLT2...\n", damage,     100,  1000},
-    {"CURE2",   11,    9,  20, false, "\nCASTING *CURE2...\n", heal,       200,   500},
-    {"CURE4",   19,   10,  50, false, "\nCASTING *CURE4...\n", fullHeal,     0,     0},
+    // name  above cost  flush  message                  effect      low   high
+    {"FIRE",     2,   3, true,  "CASTING @FIRE...\n",    damage,      30,   120},
+    {"BOLT",     4,   4, true,  "CASTING @BOLT...\n",    damage,      50,   180},
+    {"ICE",      6,   5, true,  "CASTING @ICE...\n",     damage,      70,   240},
+    {"CURE",     3,   4, false, "\nCASTING *CURE...\n",  heal,        16,    80},
+    {"FIRE2",    9,  22, false, "\nCASTING @FIRE2...\n", damage,     200,   600},
+    {"ICE2",    12,  24, false, "\nCASTING @ICE2...\n",  damage,     240,   700},
+    {"BOLT3",   13,  28, false, "\nCASTING @BOLT2...\n", damage,     100,  1000},
+    {"CURE2",   11,  20, false, "\nCASTING *CURE2...\n", heal,       200,   500},
+    {"CURE4",   19,  50, false, "\nCASTING *CURE4...\n", fullHeal,     0,     0},
 };
 // clang-format on
-
-const Spell* findSpell(std::int32_t spell) {
-  for (const Spell& row : kSpells) {
-    if (row.spell == spell) return &row;
-  }
-  return nullptr;
-}
 
 void work(Game& game, const Spell& spell) {
   Console& console = game.console;
@@ -64,6 +55,20 @@ void work(Game& game, const Spell& spell) {
   game.hero.healHero(amount);
   // Shows what was drawn, even when the hero had less to regain.
   console << "HEALED " << amount << "HP\n";
+}
+
+// Takes the spell's MP and works it, and returns true: the monster's turn
+// follows. A hero who lacks the MP is told so, loses nothing, and gets no
+// turn for the monster: false.
+bool castSpell(Game& game, const Spell& spell) {
+  if (game.hero.mp < spell.cost) {
+    game.console << "\nNOT ENOUGH MP!\n";
+    game.console.pause();
+    return false;
+  }
+  game.hero.mp -= spell.cost;
+  work(game, spell);
+  return true;
 }
 
 }  // namespace
@@ -87,24 +92,7 @@ Screen magicMenu(Game& game) {
   if (*choice < 1 || *choice > menu.size()) return Screen::enemyTurn;
   const Spell& entry = menu[*choice - 1];
   if (game.hero.level <= entry.listedAbove) return Screen::enemyTurn;
-  return castSpell(game, entry.spell, entry.cost) ? Screen::enemyTurn : Screen::battleMenu;
-}
-
-bool castSpell(Game& game, std::int32_t spell, std::int32_t cost) {
-  Console& console = game.console;
-  if (game.hero.mp < cost) {
-    console << "\nNOT ENOUGH MP!\n";
-    console.pause();
-    return false;
-  }
-  game.hero.mp -= cost;
-  const Spell* effect = findSpell(spell);
-  if (effect == nullptr) {
-    console << "\n\n~~ERROR~~\n\n";
-    return false;
-  }
-  work(game, *effect);
-  return true;
+  return castSpell(game, entry) ? Screen::enemyTurn : Screen::battleMenu;
 }
 
 }  // namespace dusk
