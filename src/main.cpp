@@ -6,8 +6,10 @@
 #include "play.hpp"
 
 int main() {
-  // The game keeps its own output buffer and flushes it at each endLine() (a
-  // "\n" inside a text does not flush) and before each read.
+  // The game writes into std::cout's own buffer, cut loose from C's stdio here,
+  // and flushes it at each endLine() (a "\n" inside a text does not flush),
+  // before each read and when the game ends.
   std::ios::sync_with_stdio(false);
-  return dusk::play(std::cin, std::cout);
+  dusk::play(std::cin, std::cout);
+  return 0;  // quitting, dying and the end of the input all end the game in good order
 }

@@ -12,10 +12,9 @@
 
 namespace dusk {
 
-int play(std::istream& in, std::ostream& out) {
+void play(std::istream& in, std::ostream& out) {
   Game game(in, out);
   run(game, Screen::newGame);
-  return 0;
 }
 
 void run(Game& game, Screen first) {

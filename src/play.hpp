@@ -1,7 +1,7 @@
 #pragma once
 // Plays one whole game on a pair of streams, from the title until the player
-// quits, the hero dies or the input ends. Returns the exit status (always 0:
-// a death is not a failure).
+// quits, the hero dies or the input ends. Each is an ordinary end of the game,
+// so there is nothing to report: the program's exit status is main's.
 
 #include <iosfwd>
 
@@ -9,7 +9,7 @@
 
 namespace dusk {
 
-int play(std::istream& in, std::ostream& out);
+void play(std::istream& in, std::ostream& out);
 
 // Runs screens from `first` until the game ends; for tests that set a game up
 // by hand.
