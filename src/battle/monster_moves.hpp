@@ -8,8 +8,8 @@ namespace dusk {
 
 enum class MoveOutcome { done, instantDeath };
 
-// Announces and carries out the monster's move. A move without a row does
-// nothing. DOOM DICE can kill a hero of level 4 or less outright; the battle
+// Announces and carries out the monster's move. A Move that the switch has no
+// case for does nothing. DOOM DICE can kill a hero of level 4 or less outright; the battle
 // then goes straight to the game over.
 MoveOutcome monsterSpecial(Game& game);
 
