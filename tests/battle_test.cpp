@@ -20,8 +20,13 @@ struct Fight {
   explicit Fight(std::string_view input = "", std::int32_t move = 0, std::int32_t chance = 25)
       : session(input) {
     setUpNewHero(hero);
-    monster.setUpMonster({.name = "GOBLIN", .maxHp = 1000, .attack = 10, .experience = 50,
-                          .gold = 50, .move = static_cast<Move>(move), .moveChance = chance},
+    monster.setUpMonster({.name = "GOBLIN",
+                          .maxHp = 1000,
+                          .attack = 10,
+                          .experience = 50,
+                          .gold = 50,
+                          .move = static_cast<Move>(move),
+                          .moveChance = chance},
                          1);
   }
   // True when the game's generator has made exactly the draws foretold so far.
@@ -232,9 +237,12 @@ struct SpecialMove : Fight {
       : Fight(input) {
     hero.setMaxHp(5000);
     hero.defence = 500;
-    monster.setUpMonster(
-        {.name = name, .maxHp = 1000, .attack = attack, .move = static_cast<Move>(move), .moveChance = 101},
-        1);
+    monster.setUpMonster({.name = name,
+                          .maxHp = 1000,
+                          .attack = attack,
+                          .move = static_cast<Move>(move),
+                          .moveChance = 101},
+                         1);
     draws.inRange(1, 100);
   }
   // Moves both generators on until the draws after the chance satisfy `wanted`.

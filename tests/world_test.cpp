@@ -30,7 +30,7 @@ struct Slot {
   Screen list;
   std::int16_t progress;
   const char* input;  // the choice, and the line break for the speeches' pauses
-  const char* name;  // as the battle shows it
+  const char* name;   // as the battle shows it
   std::int32_t maxHp, attack, defence, experience;
   bool perLevel;  // the experience is divided by the hero's level
   std::int32_t gold, move, moveChance;
