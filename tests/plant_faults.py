@@ -141,8 +141,9 @@ def failing_tests(folder):
     """The tests that fail, each run alone as the suite runs them, so that one that
     crashes or never ends (a range whose low bound has passed its high one draws for
     ever) does not hide the others."""
-    done = run(["ctest", "--test-dir", "build", "-j2", "--timeout", "60", "-E", "^terminal$"],
-               folder)
+    # The network tests compare the game with itself, so no planted fault shows there.
+    done = run(["ctest", "--test-dir", "build", "-j2", "--timeout", "60", "-E",
+                "^(terminal|network|telnet)$"], folder)
     failed = re.findall(r"^\s*\d+ - (\S+) \((.+)\)$",
                         done.stdout.split("The following tests FAILED:")[-1], re.M)
     if done.returncode != 0 and not failed:
