@@ -60,6 +60,9 @@ up() {
   done
   ((${#units[@]})) || fail "the package ships no unit to enable"
   systemctl --root="$root" enable "${units[@]}" >/dev/null
+  # A bound on the container's journal, whatever the tests make it log.
+  mkdir -p "$root/etc/systemd/journald.conf.d"
+  printf '[Journal]\nSystemMaxUse=256M\n' >"$root/etc/systemd/journald.conf.d/dusk-lynx-host.conf"
   mapfile -t ports < <(ports_of "$root"/usr/lib/systemd/system/dusk-lynx*.socket)
   echo "${ports[*]}" >"$state/ports"
   # Process 1 of the container: systemd, its console on a log file.
@@ -101,8 +104,10 @@ down() {
   # Whatever nspawn left mounted under the root, deepest first.
   awk -v root="$state/root" '$2 == root || index($2, root "/") == 1 {print $2}' /proc/mounts |
     sort -r | xargs -r -n 1 umount -l
-  if [[ -e $state/propagate-mount ]]; then
-    umount /run/systemd/nspawn
+  # The folder nspawn needs may serve another container by now: it stays
+  # mounted while anything uses it.
+  if [[ -e $state/propagate-mount ]] && ! umount /run/systemd/nspawn 2>/dev/null; then
+    echo "host: /run/systemd/nspawn is in use by another container; left mounted" >&2
   fi
   rm -rf "$state"
   echo "host: down"

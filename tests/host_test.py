@@ -269,7 +269,7 @@ async def flood():
 
     started = time.monotonic()
     await asyncio.gather(*(one(n) for n in range(FLOOD)))
-    print(f"  {FLOOD} connections from 4 addresses in {time.monotonic() - started:.1f} s ({refused} not taken)")
+    print(f"  {FLOOD} connections from 4 addresses in {time.monotonic() - started:.1f} s ({refused} turned away at once)")
 
 
 def main():
@@ -322,6 +322,11 @@ def main():
         fail(f"after the flood, {problem}")
     print(f"  every unit still runs; a new player reached the main menu in {took:.2f} s")
     no_game_left("the flood")
+    # The games log nothing under their own users: the journal would keep a
+    # file for each.
+    files = inside(f"ls /var/log/journal/*/ | sed -n 's/^user-\\([0-9]*\\).*/\\1/p' | awk '$1 >= {GAME_USERS}' | wc -l").strip()
+    if files != "0":
+        fail(f"the journal holds {files} files of games' users")
     signal.alarm(0)
     print("PASS: the installed service takes a crowd, caps, idle clients and a flood, and keeps its games apart")
 
