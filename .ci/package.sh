@@ -46,8 +46,10 @@ services=(dusk-lynx.service dusk-lynx-games.service dusk-lynx-telnet.service dus
 for unit in dusk-lynx.socket dusk-lynx-telnet.socket "${services[@]}" ; do
   grep -q "^-rw-r--r-- .* $units/$unit\$" "$scratch/listing" || fail "$units/$unit is not in the package"
 done
-grep -q '^-rwxr-xr-x .* ./usr/libexec/dusk-lynx/dusk-lynx-play$' "$scratch/listing" ||
-  fail "./usr/libexec/dusk-lynx/dusk-lynx-play is not an executable file"
+for script in dusk-lynx-play dusk-lynx-terminal; do
+  grep -q "^-rwxr-xr-x .* ./usr/libexec/dusk-lynx/$script\$" "$scratch/listing" ||
+    fail "./usr/libexec/dusk-lynx/$script is not an executable file"
+done
 for path in ./usr/share/dusk-lynx/front.cfg ./usr/share/dusk-lynx/full.lua; do
   grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
 done
@@ -108,9 +110,11 @@ unitdir=$root/usr/lib/systemd/system
 grep -qx 'ExecStart=/usr/bin/socat .*UNIX-LISTEN:.*"EXEC:/usr/libexec/dusk-lynx/dusk-lynx-play /usr/games/dusk-lynx"' \
   "$unitdir/dusk-lynx-games.service" ||
   fail "dusk-lynx-games.service does not start /usr/games/dusk-lynx: $(grep ExecStart "$unitdir/dusk-lynx-games.service")"
-grep -qx 'ExecStart=/usr/bin/socat .*UNIX-LISTEN:.*"EXEC:/usr/libexec/dusk-lynx/dusk-lynx-play /usr/sbin/telnetd .* -E /usr/games/dusk-lynx,nofork"' \
+grep -qx 'ExecStart=/usr/bin/socat .*UNIX-LISTEN:.*"EXEC:/usr/libexec/dusk-lynx/dusk-lynx-play /usr/sbin/telnetd .* -E /usr/libexec/dusk-lynx/dusk-lynx-terminal,nofork"' \
   "$unitdir/dusk-lynx-telnet-games.service" ||
-  fail "dusk-lynx-telnet-games.service does not start /usr/games/dusk-lynx behind telnetd: $(grep ExecStart "$unitdir/dusk-lynx-telnet-games.service")"
+  fail "dusk-lynx-telnet-games.service does not start the game behind telnetd: $(grep ExecStart "$unitdir/dusk-lynx-telnet-games.service")"
+grep -qx /usr/games/dusk-lynx "$root/usr/libexec/dusk-lynx/dusk-lynx-terminal" ||
+  fail "dusk-lynx-terminal does not run /usr/games/dusk-lynx"
 for name in dusk-lynx dusk-lynx-telnet; do
   grep -qx 'ExecStart=/usr/sbin/haproxy -db -f /usr/share/dusk-lynx/front.cfg' "$unitdir/$name.service" ||
     fail "$name.service does not run the front"
@@ -132,7 +136,7 @@ done
 if command -v haproxy >/dev/null; then
   sed -e "s#/usr/share/dusk-lynx/#$root/usr/share/dusk-lynx/#" -e 's/^\( *bind \)fd@3$/\1127.0.0.1:4077/' \
     "$root/usr/share/dusk-lynx/front.cfg" >"$scratch/front.cfg"
-  DUSK_GAMES=/nowhere DUSK_MAX_GAMES=500 DUSK_MAX_PER_ADDRESS=16 DUSK_MAX_RATE=100 DUSK_IDLE=15m \
+  DUSK_GAMES=/nowhere DUSK_MAX_GAMES=500 DUSK_MAX_PER_ADDRESS=16 DUSK_MAX_RATE=30 DUSK_IDLE=15m \
     haproxy -c -q -f "$scratch/front.cfg" || fail "HAProxy finds fault with front.cfg"
 fi
 
@@ -163,9 +167,9 @@ done
 diff -r "$root/usr/lib/systemd" "$stage/usr/lib/systemd" || fail "cmake --install made other units"
 # The launchers follow the game wherever it is installed.
 DESTDIR=$scratch/local cmake --install "$build" --prefix /usr/local >/dev/null
-for service in dusk-lynx-games.service dusk-lynx-telnet-games.service; do
-  grep -qE " /usr/local/games/dusk-lynx[\",]" "$scratch/local/usr/local/lib/systemd/system/$service" ||
-    fail "installed in /usr/local, $service does not run /usr/local/games/dusk-lynx"
-done
+grep -qF ' /usr/local/games/dusk-lynx"' "$scratch/local/usr/local/lib/systemd/system/dusk-lynx-games.service" ||
+  fail "installed in /usr/local, dusk-lynx-games.service does not run /usr/local/games/dusk-lynx"
+grep -qx /usr/local/games/dusk-lynx "$scratch/local/usr/local/libexec/dusk-lynx/dusk-lynx-terminal" ||
+  fail "installed in /usr/local, dusk-lynx-terminal does not run /usr/local/games/dusk-lynx"
 
 echo "== package ok: $deb"

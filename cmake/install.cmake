@@ -75,7 +75,10 @@ install(FILES "${PROJECT_SOURCE_DIR}/packaging/haproxy/front.cfg"
 install(CODE "
   set(DUSK_GAME \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_GAMESDIR}/dusk-lynx\")
   set(DUSK_PLAY \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx/dusk-lynx-play\")
-  file(INSTALL \"${PROJECT_SOURCE_DIR}/packaging/dusk-lynx-play\"
+  set(DUSK_TERMINAL \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx/dusk-lynx-terminal\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/dusk-lynx-terminal.in\"
+                 \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx-terminal\" @ONLY)
+  file(INSTALL \"${PROJECT_SOURCE_DIR}/packaging/dusk-lynx-play\" \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx-terminal\"
        DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx\"
        PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                    WORLD_READ WORLD_EXECUTE)

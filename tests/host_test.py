@@ -316,7 +316,7 @@ def main():
                     check=False).split()
     if set(states) != {"active"}:
         fail(f"after the flood the units are {states}")
-    time.sleep(11)  # the flooding addresses' rate has passed: they are served again
+    time.sleep(7)  # the flooding addresses' rate has passed: they are served again
     took, problem = asyncio.run(raw_arrival(40, menu, "127.0.1.1"))
     if problem:
         fail(f"after the flood, {problem}")

@@ -5,6 +5,7 @@ leaves behind.
 Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py.
 """
 
+import atexit
 import ctypes
 import os
 import re
@@ -14,12 +15,15 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
 PLACEHOLDER = "@DUSK_GAME@"
-# What starts each game, as installed beside the units.
+TERMINAL = "@DUSK_TERMINAL@"
+# What starts each game, and what telnetd runs it with, as installed beside the units.
 PLAY = Path(__file__).resolve().parent.parent / "packaging" / "dusk-lynx-play"
+TERMINAL_SCRIPT = Path(__file__).resolve().parent.parent / "packaging" / "dusk-lynx-terminal.in"
 
 
 def fail(message):
@@ -31,14 +35,23 @@ def launcher_command(template, game, port):
     """The launcher's ExecStart line, split as systemd splits it, running GAME,
     listening on PORT of 127.0.0.1 in place of the Unix socket that the front
     reaches it on (with no delay on each connection, as the front gives), and
-    saying when it listens."""
+    saying when it listens. Each game runs as a user of its own: GAME, and the
+    script that telnetd runs it with, are copied where any user may run them."""
     lines = [line for line in Path(template).read_text().splitlines() if line.startswith("ExecStart=")]
     if len(lines) != 1:
         fail(f"{template} has {len(lines)} ExecStart lines, not one")
     words = shlex.split(lines[0].removeprefix("ExecStart="))
-    if sum(PLACEHOLDER in word for word in words) != 1:
-        fail(f"the ExecStart line names the game {PLACEHOLDER} not exactly once")
-    words = [word.replace(PLACEHOLDER, game).replace("@DUSK_PLAY@", str(PLAY)) for word in words]
+    if sum(PLACEHOLDER in word or TERMINAL in word for word in words) != 1:
+        fail(f"the ExecStart line names the game ({PLACEHOLDER} or {TERMINAL}) not exactly once")
+    folder = Path(tempfile.mkdtemp(prefix="dusk-games-"))
+    atexit.register(shutil.rmtree, folder, True)
+    folder.chmod(0o755)
+    shutil.copy(game, folder / "dusk-lynx")
+    terminal = folder / "dusk-lynx-terminal"
+    terminal.write_text(TERMINAL_SCRIPT.read_text().replace(PLACEHOLDER, str(folder / "dusk-lynx")))
+    terminal.chmod(0o755)
+    words = [word.replace(PLACEHOLDER, str(folder / "dusk-lynx")).replace(TERMINAL, str(terminal))
+             .replace("@DUSK_PLAY@", str(PLAY)) for word in words]
     listening = [i for i, word in enumerate(words) if word.startswith("UNIX-LISTEN:")]
     if len(listening) != 1:
         fail(f"the ExecStart line has {len(listening)} UNIX-LISTEN addresses, not one")
