@@ -2,7 +2,7 @@
 """The network service's cost: many players at once on 127.0.0.1.
 
     python3 bench/net_measure.py --game build/release/dusk-lynx [--telnet] [--players 500]
-        [--rounds 20] [--alone 1000] [--port PORT]
+        [--rounds 20] [--alone 1000] [--port PORT] [--spread SECONDS]
 
 As root, the raw port's launcher (the ExecStart line of
 packaging/systemd/dusk-lynx-games.service.in, the game's path pointed at
@@ -131,11 +131,32 @@ def costs(activator, telnet):
             total["CPU"] += int(Path(f"/proc/{pid}/schedstat").read_text().split()[0]) / 1e6
         return total
 
+    # Other processes on the machine come and go meanwhile.
     def parent(pid):
-        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[1]
+        try:
+            return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[1]
+        except OSError:
+            return "0"
 
     def name(pid):
-        return Path(f"/proc/{pid}/comm").read_text().strip()
+        try:
+            return Path(f"/proc/{pid}/comm").read_text().strip()
+        except OSError:
+            return ""
+
+    def environ(pid):
+        try:
+            return Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+        except OSError:
+            return []
+
+    def games_user(pid):
+        """A game of the service (each has a user of its own, from 2^30 up), not
+        a game that another test on this machine plays."""
+        try:
+            return name(pid) == "dusk-lynx" and (Path(f"/proc/{pid}").stat().st_uid >> 30) > 0
+        except OSError:
+            return False
 
     def below(pid):
         return [pid] + [low for child in children_of(pid) for low in below(child)]
@@ -145,9 +166,9 @@ def costs(activator, telnet):
         shared = []
     else:
         players = []
-        for game in (p.name for p in Path("/proc").iterdir() if p.name.isdigit() and name(p.name) == "dusk-lynx"):
+        for game in (p.name for p in Path("/proc").iterdir() if p.name.isdigit() and games_user(p.name)):
             chain = [game]
-            while name(parent(chain[-1])) in ("timeout", "telnetd"):
+            while name(parent(chain[-1])) in ("timeout", "telnetd", "dusk-lynx-termi"):
                 chain.append(parent(chain[-1]))
             # On the raw port, socat's fork for this player, below the launcher.
             if name(parent(chain[-1])) == "socat" and name(parent(parent(chain[-1]))) == "socat":
@@ -157,7 +178,7 @@ def costs(activator, telnet):
         launchers = {parent(chain[-1]) for chain in players}
         games_socket = f"DUSK_GAMES=/run/dusk-lynx{'-telnet' if telnet else ''}-games/games".encode()
         fronts = [p.name for p in Path("/proc").iterdir() if p.name.isdigit() and name(p.name) == "haproxy"
-                  and games_socket in Path(f"/proc/{p.name}/environ").read_bytes().split(b"\0")]
+                  and games_socket in environ(p.name)]
         shared = sorted(launchers) + fronts
     translators = [[pid for pid in player if name(pid) != "dusk-lynx"] for player in players]
     games = [[pid for pid in player if name(pid) == "dusk-lynx"] for player in players]
@@ -175,21 +196,24 @@ def report_times(label, times):
           f"{percentile(ms, 0.9):.2f} ms, 99th {percentile(ms, 0.99):.2f} ms, at most {max(ms):.2f} ms")
 
 
-async def crowd(port, shown, players, rounds, activator, telnet):
+async def crowd(port, shown, players, rounds, activator, telnet, spread=0):
     at_menu, times, go = [], [], asyncio.Event()
     started = time.monotonic()
     sources = [None] * players if activator else [f"127.0.2.{n % 40 + 1}" for n in range(players)]
-    tasks = [asyncio.create_task(player(port, shown, at_menu, go, rounds, times, telnet, source))
-             for source in sources]
+    tasks = []
+    for n, source in enumerate(sources):
+        tasks.append(asyncio.create_task(player(port, shown, at_menu, go, rounds, times, telnet, source)))
+        if spread and n % 100 == 99:
+            await asyncio.sleep(spread * 100 / players)
     while len(at_menu) < players:
         await asyncio.sleep(0.01)
         for task in tasks:
             if task.done() and task.exception():
                 raise task.exception()
-    print(f"  {players} players connecting at once all at the main menu after "
+    print(f"  {players} players connecting {f'over {spread} s' if spread else 'at once'}, all at the main menu after "
           f"{max(at_menu) - started:.2f} s (half of them after {statistics.median(at_menu) - started:.2f} s)")
     translators, games, shared = costs(activator, telnet)
-    for name, measured in (("timeout and telnetd" if telnet else "socat's fork and timeout", translators),
+    for name, measured in (("timeout, telnetd and its script" if telnet else "socat's fork and timeout", translators),
                            ("the game", games)):
         print(f"  {name}, {len(measured)} players: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
               f"proportional each, {statistics.mean(m['Rss'] for m in measured):.0f} KiB resident, "
@@ -222,12 +246,13 @@ def main():
     parser.add_argument("--rounds", type=int, default=20)
     parser.add_argument("--alone", type=int, default=1000)
     parser.add_argument("--port", type=int, help="measure the service listening on 127.0.0.1:PORT")
+    parser.add_argument("--spread", type=float, default=0, help="the players arrive over this many seconds")
     args = parser.parse_args()
     game = str(Path(args.game).resolve())
     shown = screens(game, args.telnet)
     if args.port:
         print(f"the service on 127.0.0.1:{args.port}:")
-        asyncio.run(crowd(args.port, shown, args.players, args.rounds, None, args.telnet))
+        asyncio.run(crowd(args.port, shown, args.players, args.rounds, None, args.telnet, args.spread))
         asyncio.run(alone(args.port, shown, args.alone, args.telnet))
         return
     template = args.service or ROOT / f"packaging/systemd/dusk-lynx{'-telnet' if args.telnet else ''}-games.service.in"
