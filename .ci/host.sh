@@ -14,8 +14,11 @@ cache=/var/cache/dusk-lynx-host
 base=$cache/bookworm
 state=/run/dusk-lynx-host
 machine=dusk-lynx-ci
-# The ports the package serves on, as its socket units name them.
-ports_of() { sed -n 's/^ListenStream=\(.*:\)\{0,1\}\([0-9][0-9]*\)$/\2/p' "$@" | sort -u; }
+# The ports the package serves on: those its socket units name, and those of
+# services that bind their own port, listed here.
+service_ports=()
+ports_of() { { sed -n 's/^ListenStream=\(.*:\)\{0,1\}\([0-9][0-9]*\)$/\2/p' "$@"; printf '%s\n' "${service_ports[@]}"; } |
+  sed '/^$/d' | sort -u; }
 
 fail() { echo "host: $*" >&2; exit 1; }
 # No machined or service manager on the host to register with (the host's

@@ -269,7 +269,8 @@ async def flood():
 
     started = time.monotonic()
     await asyncio.gather(*(one(n) for n in range(FLOOD)))
-    print(f"  {FLOOD} connections from 4 addresses in {time.monotonic() - started:.1f} s ({refused} turned away at once)")
+    print(f"  {FLOOD} connections from 4 addresses in {time.monotonic() - started:.1f} s"
+          f" ({refused} turned away at once)")
 
 
 def main():
@@ -324,7 +325,8 @@ def main():
     no_game_left("the flood")
     # The games log nothing under their own users: the journal would keep a
     # file for each.
-    files = inside(f"ls /var/log/journal/*/ | sed -n 's/^user-\\([0-9]*\\).*/\\1/p' | awk '$1 >= {GAME_USERS}' | wc -l").strip()
+    users = "ls /var/log/journal/*/ | sed -n 's/^user-\\([0-9]*\\).*/\\1/p'"
+    files = inside(f"{users} | awk '$1 >= {GAME_USERS}' | wc -l").strip()
     if files != "0":
         fail(f"the journal holds {files} files of games' users")
     signal.alarm(0)
