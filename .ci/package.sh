@@ -42,8 +42,16 @@ done
 grep -q '^-rwxr-xr-x .* ./usr/games/dusk-lynx$' "$scratch/listing" ||
   fail "./usr/games/dusk-lynx is not an executable file"
 units=./usr/lib/systemd/system
-for unit in dusk-lynx.socket dusk-lynx@.service dusk-lynx-telnet.socket dusk-lynx-telnet@.service; do
+services=(dusk-lynx.service dusk-lynx-games.service dusk-lynx-telnet.service dusk-lynx-telnet-games.service)
+for unit in dusk-lynx.socket dusk-lynx-telnet.socket "${services[@]}" ; do
   grep -q "^-rw-r--r-- .* $units/$unit\$" "$scratch/listing" || fail "$units/$unit is not in the package"
+done
+for script in dusk-lynx-play dusk-lynx-terminal; do
+  grep -q "^-rwxr-xr-x .* ./usr/libexec/dusk-lynx/$script\$" "$scratch/listing" ||
+    fail "./usr/libexec/dusk-lynx/$script is not an executable file"
+done
+for path in ./usr/share/dusk-lynx/front.cfg ./usr/share/dusk-lynx/full.lua; do
+  grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
 done
 # Installing starts nothing: the maintainer scripts enable and start no unit,
 # and no unit is enabled by a link under /etc.
@@ -63,8 +71,12 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Section) == games ]] || fail "Section: $(field Section)"
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ $(field Depends) == *libc6* ]] || fail "Depends: '$(field Depends)' (no libc6)"
-for tool in socat inetutils-telnetd; do
-  [[ $(field Depends) =~ (^|, )$tool(,|$) ]] || fail "Depends: '$(field Depends)' (no $tool)"
+# The network tools serve only ports the operator may never turn on: they are
+# recommended, not required (telnetd would pull in an inetd and a system log
+# daemon on every host that installs the game).
+for tool in haproxy socat inetutils-telnetd; do
+  [[ $(field Recommends) =~ (^|, )$tool(,|$) ]] || fail "Recommends: '$(field Recommends)' (no $tool)"
+  [[ ! $(field Depends) =~ (^|, )$tool(,|$) ]] || fail "Depends: '$(field Depends)' (names $tool)"
 done
 grep -q '^ Depends: ' "$scratch/info" || fail "no Depends line"
 grep -q '^ Description: ' "$scratch/info" || fail "no Description"
@@ -90,30 +102,43 @@ dpkg-parsechangelog -l "$scratch/changelog" --all >/dev/null ||
 head -n 1 "$scratch/changelog" | grep -qF "dusk-lynx ($version) " ||
   echo "package: WARNING: CHANGELOG.md has no section for $version yet" >&2
 
-# The units: each service runs the installed game, systemd finds nothing wrong
-# with them, and each service's sandbox is rated 1.0 or better (the
-# threshold's scale is ten times the rating's).
+# The units: each launcher runs the installed game through dusk-lynx-play,
+# each front runs HAProxy with the installed configuration, systemd finds
+# nothing wrong with them, and each service's sandbox is rated 1.0 or better
+# (the threshold's scale is ten times the rating's).
 unitdir=$root/usr/lib/systemd/system
-grep -qx 'ExecStart=/usr/bin/socat .* EXEC:/usr/games/dusk-lynx' "$unitdir/dusk-lynx@.service" ||
-  fail "dusk-lynx@.service does not run /usr/games/dusk-lynx behind socat: $(grep ExecStart "$unitdir/dusk-lynx@.service")"
-grep -qx "ExecStart=/usr/sbin/telnetd .* -E \"/bin/sh -c '/usr/games/dusk-lynx; sleep 1'\"" \
-  "$unitdir/dusk-lynx-telnet@.service" ||
-  fail "dusk-lynx-telnet@.service does not run /usr/games/dusk-lynx behind telnetd: $(grep ExecStart "$unitdir/dusk-lynx-telnet@.service")"
-mkdir "$scratch/units"
+grep -qx 'ExecStart=/usr/bin/socat .*UNIX-LISTEN:.*"EXEC:/usr/libexec/dusk-lynx/dusk-lynx-play /usr/games/dusk-lynx"' \
+  "$unitdir/dusk-lynx-games.service" ||
+  fail "dusk-lynx-games.service does not start /usr/games/dusk-lynx: $(grep ExecStart "$unitdir/dusk-lynx-games.service")"
+grep -qx 'ExecStart=/usr/bin/socat .*UNIX-LISTEN:.*"EXEC:/usr/libexec/dusk-lynx/dusk-lynx-play /usr/sbin/telnetd .* -E /usr/libexec/dusk-lynx/dusk-lynx-terminal,nofork"' \
+  "$unitdir/dusk-lynx-telnet-games.service" ||
+  fail "dusk-lynx-telnet-games.service does not start the game behind telnetd: $(grep ExecStart "$unitdir/dusk-lynx-telnet-games.service")"
+grep -qx /usr/games/dusk-lynx "$root/usr/libexec/dusk-lynx/dusk-lynx-terminal" ||
+  fail "dusk-lynx-terminal does not run /usr/games/dusk-lynx"
 for name in dusk-lynx dusk-lynx-telnet; do
-  cp "$unitdir/$name.socket" "$unitdir/$name@.service" "$scratch/units/"
-  cp "$unitdir/$name@.service" "$scratch/units/$name@1.service"
-  systemd-analyze verify --man=no "$scratch/units/$name.socket" "$scratch/units/$name@1.service" ||
-    fail "systemd-analyze verify finds fault with $name's units"
-  systemd-analyze security --offline=yes --threshold=10 "$scratch/units/$name@1.service" \
-    >"$scratch/security" || { cat "$scratch/security"; fail "$name@.service's sandbox is rated above 1.0"; }
-  tail -n 1 "$scratch/security"
+  grep -qx 'ExecStart=/usr/sbin/haproxy -db -f /usr/share/dusk-lynx/front.cfg' "$unitdir/$name.service" ||
+    fail "$name.service does not run the front"
 done
-# Both services share one sandbox, put into each when it is installed.
-for service in dusk-lynx@.service dusk-lynx-telnet@.service; do
+mkdir "$scratch/units"
+cp "$unitdir"/dusk-lynx*.socket "$unitdir"/dusk-lynx*.service "$scratch/units/"
+for unit in dusk-lynx.socket dusk-lynx-telnet.socket "${services[@]}"; do
+  systemd-analyze verify --man=no "$scratch/units/$unit" || fail "systemd-analyze verify finds fault with $unit"
+done
+for service in "${services[@]}"; do
+  systemd-analyze security --offline=yes --threshold=10 "$scratch/units/$service" \
+    >"$scratch/security" || { cat "$scratch/security"; fail "$service's sandbox is rated above 1.0"; }
+  echo "$service: $(tail -n 1 "$scratch/security")"
   grep -qx 'DynamicUser=yes' "$unitdir/$service" || fail "$service has no sandbox"
   ! grep -q '@DUSK_' "$unitdir/$service" || fail "$service holds a placeholder"
 done
+# HAProxy accepts the front's configuration as installed (given an address in
+# place of the socket that systemd hands it; a check binds nothing).
+if command -v haproxy >/dev/null; then
+  sed -e "s#/usr/share/dusk-lynx/#$root/usr/share/dusk-lynx/#" -e 's/^\( *bind \)fd@3$/\1127.0.0.1:4077/' \
+    "$root/usr/share/dusk-lynx/front.cfg" >"$scratch/front.cfg"
+  DUSK_GAMES=/nowhere DUSK_MAX_GAMES=500 DUSK_MAX_PER_ADDRESS=16 DUSK_MAX_RATE=30 DUSK_IDLE=15m \
+    haproxy -c -q -f "$scratch/front.cfg" || fail "HAProxy finds fault with front.cfg"
+fi
 
 # The installed game plays: title, introduction, main menu, statistics, quit.
 source .ci/short_game.sh
@@ -140,11 +165,11 @@ for path in usr/games/dusk-lynx usr/share/man/man6/dusk-lynx.6.gz usr/share/doc/
 done
 [[ -x $stage/usr/games/dusk-lynx ]] || fail "cmake --install: /usr/games/dusk-lynx is not executable"
 diff -r "$root/usr/lib/systemd" "$stage/usr/lib/systemd" || fail "cmake --install made other units"
-# The service follows the game wherever it is installed.
+# The launchers follow the game wherever it is installed.
 DESTDIR=$scratch/local cmake --install "$build" --prefix /usr/local >/dev/null
-for service in dusk-lynx@.service dusk-lynx-telnet@.service; do
-  grep -qE "[ :']/usr/local/games/dusk-lynx(;|\$)" "$scratch/local/usr/local/lib/systemd/system/$service" ||
-    fail "installed in /usr/local, $service does not run /usr/local/games/dusk-lynx"
-done
+grep -qF ' /usr/local/games/dusk-lynx"' "$scratch/local/usr/local/lib/systemd/system/dusk-lynx-games.service" ||
+  fail "installed in /usr/local, dusk-lynx-games.service does not run /usr/local/games/dusk-lynx"
+grep -qx /usr/local/games/dusk-lynx "$scratch/local/usr/local/libexec/dusk-lynx/dusk-lynx-terminal" ||
+  fail "installed in /usr/local, dusk-lynx-terminal does not run /usr/local/games/dusk-lynx"
 
 echo "== package ok: $deb"

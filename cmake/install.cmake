@@ -57,28 +57,51 @@ install(FILES "${PROJECT_SOURCE_DIR}/docs/install.md" "${PROJECT_SOURCE_DIR}/doc
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 
 # The network service (see docs/network.md): for each of its two ports a
-# socket unit and the template of the service that it starts for each
-# connection, installed disabled. dusk-lynx.socket (4077) serves raw clients
-# through socat, dusk-lynx-telnet.socket (4078) telnet clients through telnetd.
-# Both templates take the same limits and sandbox from sandbox.conf and name
-# the game's installed path, known only when installing (cpack installs into
-# /usr whatever the build's prefix).
+# socket unit (installed disabled), the front it starts (HAProxy, one
+# process for every player of the port) and the launcher behind the front
+# (socat), which starts each game through dusk-lynx-play. Port 4077 serves raw
+# clients, port 4078 telnet clients through telnetd. Every service takes the
+# same sandbox from sandbox.conf; the launchers name the game's installed path,
+# known only when installing (cpack installs into /usr whatever the build's
+# prefix).
 set(DUSK_INSTALL_SYSTEMDUNITDIR "lib/systemd/system" CACHE STRING
     "Where the systemd units go, relative to the install prefix")
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx.socket"
               "${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx-telnet.socket"
         DESTINATION "${DUSK_INSTALL_SYSTEMDUNITDIR}")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/haproxy/front.cfg"
+              "${PROJECT_SOURCE_DIR}/packaging/haproxy/full.lua"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/dusk-lynx")
 install(CODE "
   set(DUSK_GAME \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_GAMESDIR}/dusk-lynx\")
+  set(DUSK_PLAY \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx/dusk-lynx-play\")
+  set(DUSK_TERMINAL \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx/dusk-lynx-terminal\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/dusk-lynx-terminal.in\"
+                 \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx-terminal\" @ONLY)
+  file(INSTALL \"${PROJECT_SOURCE_DIR}/packaging/dusk-lynx-play\" \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx-terminal\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx\"
+       PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                   WORLD_READ WORLD_EXECUTE)
   file(READ \"${PROJECT_SOURCE_DIR}/packaging/systemd/sandbox.conf\" DUSK_SANDBOX)
   string(STRIP \"\${DUSK_SANDBOX}\" DUSK_SANDBOX)
-  foreach(unit dusk-lynx@.service dusk-lynx-telnet@.service)
-    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/\${unit}.in\"
-                   \"${PROJECT_BINARY_DIR}/systemd/\${unit}\" @ONLY)
-    file(INSTALL \"${PROJECT_BINARY_DIR}/systemd/\${unit}\"
-         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SYSTEMDUNITDIR}\"
-         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  set(units)
+  foreach(name dusk-lynx dusk-lynx-telnet)
+    set(DUSK_NAME \${name})
+    if(name STREQUAL dusk-lynx)
+      set(DUSK_PORT_NAME \"port 4077 (raw clients)\")
+    else()
+      set(DUSK_PORT_NAME \"port 4078 (telnet clients)\")
+    endif()
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/front.service.in\"
+                   \"${PROJECT_BINARY_DIR}/systemd/\${name}.service\" @ONLY)
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/\${name}-games.service.in\"
+                   \"${PROJECT_BINARY_DIR}/systemd/\${name}-games.service\" @ONLY)
+    list(APPEND units \"${PROJECT_BINARY_DIR}/systemd/\${name}.service\"
+                      \"${PROJECT_BINARY_DIR}/systemd/\${name}-games.service\")
   endforeach()
+  file(INSTALL \${units}
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SYSTEMDUNITDIR}\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 ")
 
 # Why lintian's note on fortified functions does not apply to this program.
@@ -99,9 +122,12 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The network service runs the game behind socat and inetutils' telnetd (CPack
-# adds the libraries).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "socat, inetutils-telnetd")
+# The network service runs behind HAProxy (the fronts) and socat (the
+# launchers), the telnet port behind inetutils' telnetd; setpriv and timeout,
+# which start each game, come with every Debian system. None of them is needed
+# to play at the console, and telnetd pulls in an inetd and a system log
+# daemon: recommended, not required. CPack adds the libraries.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "haproxy, socat, inetutils-telnetd")
 # A package for another machine (the arm64 preset) is labelled with that
 # machine's architecture. dpkg-shlibdeps cannot read a foreign program, and
 # pointed at the cross compiler's libraries it names the cross packages, which

@@ -1,23 +1,29 @@
-"""What the network tests and the network benchmark share: a service's command
+"""What the network tests and the network benchmark share: a launcher's command
 line, the console game's output for some keys, and the processes that a server
 leaves behind.
 
-Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py;
-run as `net_support.py --serve on|off -- COMMAND...`, it is the activator of
-start_activator().
+Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py.
 """
 
+import atexit
 import ctypes
 import os
+import re
 import shlex
+import shutil
 import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
 PLACEHOLDER = "@DUSK_GAME@"
+TERMINAL = "@DUSK_TERMINAL@"
+# What starts each game, and what telnetd runs it with, as installed beside the units.
+PLAY = Path(__file__).resolve().parent.parent / "packaging" / "dusk-lynx-play"
+TERMINAL_SCRIPT = Path(__file__).resolve().parent.parent / "packaging" / "dusk-lynx-terminal.in"
 
 
 def fail(message):
@@ -25,15 +31,36 @@ def fail(message):
     sys.exit(1)
 
 
-def service_command(template, game):
-    """The service's ExecStart line, split as systemd splits it, running GAME."""
+def launcher_command(template, game, port):
+    """The launcher's ExecStart line, split as systemd splits it, running GAME,
+    listening on PORT of 127.0.0.1 in place of the Unix socket that the front
+    reaches it on (with no delay on each connection, as the front gives), and
+    saying when it listens. Each game runs as a user of its own: GAME, and the
+    script that telnetd runs it with, are copied where any user may run them."""
     lines = [line for line in Path(template).read_text().splitlines() if line.startswith("ExecStart=")]
     if len(lines) != 1:
         fail(f"{template} has {len(lines)} ExecStart lines, not one")
     words = shlex.split(lines[0].removeprefix("ExecStart="))
-    if sum(PLACEHOLDER in word for word in words) != 1:
-        fail(f"the ExecStart line names the game {PLACEHOLDER} not exactly once")
-    return [word.replace(PLACEHOLDER, game) for word in words]
+    if sum(PLACEHOLDER in word or TERMINAL in word for word in words) != 1:
+        fail(f"the ExecStart line names the game ({PLACEHOLDER} or {TERMINAL}) not exactly once")
+    folder = Path(tempfile.mkdtemp(prefix="dusk-games-"))
+    atexit.register(shutil.rmtree, folder, True)
+    folder.chmod(0o755)
+    shutil.copy(game, folder / "dusk-lynx")
+    terminal = folder / "dusk-lynx-terminal"
+    terminal.write_text(TERMINAL_SCRIPT.read_text().replace(PLACEHOLDER, str(folder / "dusk-lynx")))
+    terminal.chmod(0o755)
+    words = [word.replace(PLACEHOLDER, str(folder / "dusk-lynx")).replace(TERMINAL, str(terminal))
+             .replace("@DUSK_PLAY@", str(PLAY)) for word in words]
+    listening = [i for i, word in enumerate(words) if word.startswith("UNIX-LISTEN:")]
+    if len(listening) != 1:
+        fail(f"the ExecStart line has {len(listening)} UNIX-LISTEN addresses, not one")
+    # The Unix socket's own options (its file's mode, its removal) go with it.
+    options = [option for option in words[listening[0]].split(",")[1:]
+               if not re.match(r"(mode|unlink-early|backlog)\b", option)]
+    words[listening[0]] = ",".join([f"TCP-LISTEN:{port}", "bind=127.0.0.1", "reuseaddr", "nodelay", "backlog=4096",
+                                    *options])
+    return [words[0], "-d", "-d", *words[1:]]
 
 
 def console_transcript(game, keys):
@@ -104,56 +131,28 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def start_server(command, log):
-    """systemd-socket-activate on a free port of 127.0.0.1: (process, port)."""
+def start_server(template, game, log):
+    """The launcher of TEMPLATE on a free port of 127.0.0.1: (process, port)."""
     for _ in range(5):
         port = free_port()
         log.seek(0)
         log.truncate()
-        server = subprocess.Popen(
-            ["systemd-socket-activate", "--inetd", "--accept", "--listen", f"127.0.0.1:{port}", *command],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        listening = lambda: server.poll() is not None or b"Listening on" in Path(log.name).read_bytes()
+        server = subprocess.Popen(launcher_command(template, game, port),
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+        listening = lambda: server.poll() is not None or b"listening on" in Path(log.name).read_bytes()
         if wait_until(listening, 10) and server.poll() is None:
             return server, port
         server.kill()
         server.wait()
-    fail("systemd-socket-activate did not listen:\n" + Path(log.name).read_text())
+    fail("the launcher did not listen:\n" + Path(log.name).read_text())
 
 
-def start_activator(no_delay, command):
-    """An activator of this file's own on a free port of 127.0.0.1: (process, port).
-
-    Like systemd-socket-activate --inetd --accept, it runs COMMAND for each
-    connection with the connection as its standard input and output; unlike it,
-    it can set TCP_NODELAY on the listening socket, as NoDelay=yes does (the
-    connections inherit it). It collects its ended children, and runs until
-    killed."""
-    activator = subprocess.Popen([sys.executable, __file__, "--serve", "on" if no_delay else "off", "--", *command],
-                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    return activator, int(activator.stdout.readline())
-
-
-def serve(no_delay, command):
-    listener = socket.socket()
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if no_delay:
-        listener.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(4096)
-    listener.settimeout(0.1)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        try:
-            connection, _ = listener.accept()
-        except TimeoutError:
-            reap_children()
-            continue
-        actions = [(os.POSIX_SPAWN_DUP2, connection.fileno(), 0), (os.POSIX_SPAWN_DUP2, connection.fileno(), 1)]
-        os.posix_spawnp(command[0], command, os.environ, file_actions=actions)
-        connection.close()
-        reap_children()
-
-
-if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
-    serve(sys.argv[2] == "on", sys.argv[4:])
+def skip_unless_launcher_runs():
+    """The launcher gives each game a user of its own, which only root can do."""
+    for tool in ("socat", "setpriv", "timeout"):
+        if not shutil.which(tool):
+            print(f"SKIP: {tool} is not installed")
+            sys.exit(77)
+    if os.geteuid() != 0:
+        print("SKIP: run as root: the launcher gives each game a user of its own")
+        sys.exit(77)

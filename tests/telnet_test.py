@@ -1,18 +1,18 @@
 #!/usr/bin/env python3
-"""Telnet clients through the telnet service's own command line.
+"""Telnet clients through the telnet service's own launcher.
 
-    telnet_test.py GAME SERVICE_TEMPLATE STORY [--players N]
+    telnet_test.py GAME LAUNCHER_TEMPLATE STORY [--players N] [--connect PORT]
 
-A small activator (net_support.start_activator) stands in for
-dusk-lynx-telnet.socket: it runs, for each connection, the ExecStart line of
-the service template (the game's path pointed at GAME), telnetd, which runs the
-game on a pseudo-terminal; the connection has TCP_NODELAY, as NoDelay=yes gives
-it (systemd-socket-activate cannot set it, and without it each screen that
-telnetd sends in two pieces waits some 40 ms for the player's acknowledgement).
-Run as root, telnetd runs as nobody, with no way to gain privileges, as the
-service's own user would. nobody may not enter the folder the build sits in
-(root's home and `mktemp -d` are private), so the test gives it a copy of the
-game in a folder of its own that anyone may enter (playable_by_nobody).
+The telnet port's launcher, the ExecStart line of its template (the game's
+path pointed at GAME), runs as the service would, listening on a free port of
+127.0.0.1 in place of the Unix socket its front passes the players to, with
+TCP_NODELAY on each connection as the front gives it (without it each screen
+that telnetd sends in two pieces waits some 40 ms for the player's
+acknowledgement). For each connection it runs telnetd, which runs the game on
+a pseudo-terminal, as a user of the game's own (which needs root). With
+--connect, the players go instead to PORT of 127.0.0.1, where a host serves
+the installed package (see .ci/host.sh), and the processes are not counted.
+The players come from 32 addresses of 127.0.0.0/8, as a crowd would.
 
 The players are telnet clients of three kinds, each answering the server's
 options as it goes:
@@ -37,8 +37,8 @@ default) of the three kinds play at once, each a part of the story of another
 length, a few of them the whole story. Every player must see exactly what it
 should; then every game must have ended, and no process may be left.
 
-Exits 0 when all is well, 1 on a failure, 77 (skipped) where telnetd is
-missing. Only 127.0.0.1 is used; the whole run is bounded by DEADLINE seconds.
+Exits 0 when all is well, 1 on a failure, 77 (skipped) where telnetd or
+socat is missing or the test does not run as root. Only 127.0.0.1 is used; the whole run is bounded by DEADLINE seconds.
 """
 
 import argparse
@@ -57,7 +57,7 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 from net_support import (children_of, collect_orphans, console_transcript, fail, kill_children, live_children,
-                         service_command, start_activator, wait_until)
+                         skip_unless_launcher_runs, start_server, wait_until)
 
 DEADLINE = 240
 # How long a player waits for a screen, and how long it watches for more at a wait.
@@ -221,8 +221,8 @@ class Seen:
 class TelnetClient:
     """A telnet client written here: a TCP connection with TelnetOptions."""
 
-    async def open(self, port):
-        self.reader, self.writer = await asyncio.open_connection("127.0.0.1", port)
+    async def open(self, port, address):
+        self.reader, self.writer = await asyncio.open_connection("127.0.0.1", port, local_addr=(address, 0))
         self.writer.get_extra_info("socket").setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.seen, self.options = Seen(), TelnetOptions()
         self.writer.write(OPENING)
@@ -261,7 +261,7 @@ class TelnetProgram:
     BANNER = b"Trying 127.0.0.1...\r\nConnected to 127.0.0.1.\r\nEscape character is '^]'.\r\n"
     FAREWELL = b"Connection closed by foreign host.\r\n"
 
-    async def open(self, port):
+    async def open(self, port, _):
         self.master, slave = pty.openpty()
         self.program = subprocess.Popen(["telnet", "127.0.0.1", str(port)], stdin=slave, stdout=slave,
                                         stderr=slave, start_new_session=True)
@@ -297,7 +297,7 @@ class TelnetProgram:
 async def play(client, kind, port, story, screens, length, seed, settle_waits):
     """Plays the first LENGTH lines of the story; returns None or what went wrong."""
     rng = random.Random(seed)
-    await client.open(port)
+    await client.open(port, f"127.0.0.{2 + seed % 32}")
     seen, problem = client.seen, "it stopped"
     expected = bytearray(getattr(client, "BANNER", b""))
     try:
@@ -370,26 +370,13 @@ async def play_together(port, story, screens, players):
 
 # --- the server ---------------------------------------------------------------------------
 
-def unprivileged(command):
-    """As root, the command runs as nobody with no way to gain privileges, as the service does."""
-    if os.geteuid() != 0:
-        return command
-    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--no-new-privs", *command]
-
-
-def playable_by_nobody(game, scratch):
-    """The game as nobody can run it: as root, a copy in SCRATCH, opened to all;
-    otherwise the game itself, run by this user."""
-    if os.geteuid() != 0:
-        return game
-    os.chmod(scratch, 0o755)
-    copy = Path(scratch) / Path(game).name
-    shutil.copy(game, copy)
-    os.chmod(copy, 0o755)
-    tried = subprocess.run(unprivileged([str(copy)]), input=b"", capture_output=True, timeout=60)
-    if tried.returncode != 0:
-        fail(f"nobody cannot run the game copied to {copy}: {tried.stderr[:300]!r}")
-    return str(copy)
+def play_all(port, story, screens, players, with_program):
+    """Each kind alone, then the crowd: (failures, the crowd's time)."""
+    print("alone:")
+    failures = asyncio.run(play_alone(port, story, screens, with_program))
+    started = time.monotonic()
+    failures += asyncio.run(play_together(port, story, screens, players))
+    return failures, time.monotonic() - started
 
 
 def main():
@@ -398,14 +385,14 @@ def main():
     parser.add_argument("template")
     parser.add_argument("story")
     parser.add_argument("--players", type=int, default=200)
+    parser.add_argument("--connect", type=int, help="the port of a host to play on")
     args = parser.parse_args()
     game = str(Path(args.game).resolve())
-    command = service_command(args.template, game)
-    if not shutil.which(command[0]):
-        print(f"SKIP: {command[0]} is not installed")
-        sys.exit(77)
-    scratch = tempfile.TemporaryDirectory(prefix="dusk-telnet-")  # removed as the test ends
-    command = service_command(args.template, playable_by_nobody(game, scratch.name))
+    if not args.connect:
+        if not shutil.which("telnetd", path=os.environ.get("PATH", "") + ":/usr/sbin"):
+            print("SKIP: telnetd is not installed")
+            sys.exit(77)
+        skip_unless_launcher_runs()
     with_program = shutil.which("telnet") is not None
     story = Path(args.story).read_text().splitlines()
     screens = story_screens(game, story)
@@ -417,20 +404,21 @@ def main():
 
     signal.signal(signal.SIGALRM, timeout)
     signal.alarm(DEADLINE)
-    server, port = start_activator(True, unprivileged(command))
-    try:
-        print("alone:")
-        failures = asyncio.run(play_alone(port, story, screens, with_program))
-        started = time.monotonic()
-        failures += asyncio.run(play_together(port, story, screens, args.players))
-        played = time.monotonic() - started
-        if not wait_until(lambda: not children_of(server.pid), 20):
-            failures.append(f"{len(children_of(server.pid))} games still run after their players left")
-    finally:
-        server.kill()
-        server.wait()
-        left = live_children()
-        kill_children()
+    if args.connect:
+        failures, played = play_all(args.connect, story, screens, args.players, with_program)
+        left = []
+    else:
+        with tempfile.NamedTemporaryFile(prefix="dusk-telnet-") as log:
+            server, port = start_server(args.template, game, log)
+            try:
+                failures, played = play_all(port, story, screens, args.players, with_program)
+                if not wait_until(lambda: not children_of(server.pid), 20):
+                    failures.append(f"{len(children_of(server.pid))} games still run after their players left")
+            finally:
+                server.kill()
+                server.wait()
+                left = live_children()
+                kill_children()
     signal.alarm(0)
     if left:
         failures.append(f"{len(left)} processes were left after the players and the server: {left}")
@@ -439,7 +427,8 @@ def main():
     if failures:
         fail(f"{len(failures)} failures")
     print(f"PASS: {args.players} telnet players at once, each with what it should see, played in {played:.1f} s"
-          f"{'' if with_program else ' (the telnet program is not installed and was not tried)'}; no process left")
+          f"{'' if with_program else ' (the telnet program is not installed and was not tried)'}"
+          f"{'' if args.connect else '; no process left'}")
 
 
 if __name__ == "__main__":
