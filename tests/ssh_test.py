@@ -157,6 +157,17 @@ class LocalServer:
             self.server.terminate()
             self.server.wait()
         if self.made_account:
+            # userdel refuses while the account has processes: a failed run may leave games.
+            for _ in range(10):
+                left = self.sessions()
+                if not left:
+                    break
+                for pid in left:
+                    try:
+                        os.kill(int(pid), signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+                time.sleep(0.1)
             subprocess.run(["userdel", ACCOUNT], check=False)
         if self.made_privsep:
             shutil.rmtree("/run/sshd", ignore_errors=True)
