@@ -388,7 +388,8 @@ def a_command_gives_the_game(client, game):
 # What a game could learn of its world, printed by the probe in its place.
 PROBE = r"""#!/bin/sh
 echo "arguments: $#"
-echo "processes: $(ls -A /proc | wc -l)"
+echo "processes: $(ls /proc | grep -c '^[0-9]')"
+echo "programs: $(cat /proc/[0-9]*/comm 2>/dev/null | sort -u | tr '\n' ' ')"
 kill -0 "$SSHD_PID" 2>/dev/null && echo "sshd: signalled" || echo "sshd: out of reach"
 echo "terminals: $(ls -A /dev/pts | wc -l)"
 echo "shared memory: $(ls -A /dev/shm | wc -l)"
@@ -428,7 +429,6 @@ def the_probe_sees_nothing(server, client):
         seen = done.stdout.decode(errors="replace").replace("\r\n", "\n")
         wanted = {
             "arguments: 0": "the probe was handed arguments",
-            "processes: 0": "it sees processes in /proc",
             "sshd: out of reach": "it can signal sshd",
             "terminals: 0": "it sees terminals in /dev/pts",
             "shared memory: 0": "it sees /dev/shm's files",
@@ -440,6 +440,10 @@ def the_probe_sees_nothing(server, client):
         for line, problem in wanted.items():
             if line not in seen.splitlines():
                 failures.append(f"the probe: {problem}")
+        # Its own: timeout, the probe's shell and what it runs (none at all where /proc is hidden).
+        counted = re.search(r"^processes: (\d+)$", seen, re.M)
+        if not counted or int(counted[1]) > 8 or re.search(r"^programs: .*\bsshd\b", seen, re.M):
+            failures.append("the probe: it sees processes beyond its own")
         for name in ("SSH_AUTH_SOCK", "DISPLAY", "DUSK_SENT", "LC_DUSK", "DUSK_SET", "DUSK_FROM_HOME"):
             if f"env: {name}=" in seen:
                 failures.append(f"the probe: {name} reached it")
