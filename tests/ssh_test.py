@@ -31,7 +31,8 @@ after each screen, the terminal's echo of the line typed.
   the probe must see no other process, no other terminal and no capability.
   A tunnel (-w) needs a tun device on the client's side: the test reads it
   from sshd's own effective settings instead (`sshd -T`).
-- A client that never logs in is dropped by LoginGraceTime.
+- A client that never logs in is dropped by LoginGraceTime, and one that
+  logs in but opens no session (ssh -N) by UnusedConnectionTimeout.
 - Afterwards no process of the account, and no child of sshd, may be left.
 
 Exits 0 when all is well, 1 on a failure, 77 (skipped) where sshd or ssh is
@@ -47,7 +48,6 @@ import re
 import shutil
 import signal
 import socket
-import stat
 import subprocess
 import sys
 import tempfile
@@ -55,8 +55,8 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
-from net_support import (children_of, collect_orphans, console_transcript, fail, free_port, kill_children, live_children,
-                         reap_children, wait_until)
+from net_support import (children_of, collect_orphans, fail, free_port, kill_children, live_children, reap_children,
+                         wait_until)
 from telnet_test import Seen, mismatch, story_screens
 
 DEADLINE = 280
@@ -488,6 +488,15 @@ def dropped_before_login(client, grace):
     return [] if took < grace + 5 else [f"a client that never logged in was kept {took:.0f} s"]
 
 
+def dropped_without_session(client, unused):
+    """A client that logs in and opens nothing (ssh -N) is closed after UnusedConnectionTimeout."""
+    try:
+        run(client.ssh("-N"), timeout=unused + 20)
+    except subprocess.TimeoutExpired:
+        return [f"a connection that opened no session was kept more than {unused + 20} s"]
+    return []
+
+
 # --- the run ----------------------------------------------------------------------------------
 
 def main():
@@ -539,11 +548,12 @@ def main():
             client = Client("127.0.0.1", server.port, server.host_key, scratch)
         # The silent client waits out LoginGraceTime while the others play.
         grace = int(server.effective()["logingracetime"]) if server else 20
-        with ThreadPoolExecutor(1) as pool:
+        with ThreadPoolExecutor(2) as pool:
             silent = pool.submit(dropped_before_login, client, grace)
+            idle = pool.submit(dropped_without_session, client, 10)
             failures += run_players(client, story, screens, args.players)
             failures += run_ways_out(server, client, game, scratch)
-            failures += silent.result()
+            failures += silent.result() + idle.result()
         if server:
             if not wait_until(lambda: not server.sessions(), 30):
                 left = server.sessions()
