@@ -463,7 +463,7 @@ def settings_refuse_the_rest(server):
     """What no client here can try: sshd's own reading of the settings."""
     wanted = {"permittunnel": "no", "disableforwarding": "yes", "permituserrc": "no", "usepam": "no",
               "permituserenvironment": "no", "allowusers": ACCOUNT, "maxstartups": "250:30:500",
-              "clientaliveinterval": "15", "clientalivecountmax": "3"}
+              "clientaliveinterval": "5", "clientalivecountmax": "3"}
     effective = server.effective()
     failures = [f"sshd -T: {key} is {effective.get(key)!r}, not {value!r}" for key, value in wanted.items()
                 if effective.get(key) != value]
