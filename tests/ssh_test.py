@@ -31,8 +31,9 @@ after each screen, the terminal's echo of the line typed.
   the probe must see no other process, no other terminal and no capability.
   A tunnel (-w) needs a tun device on the client's side: the test reads it
   from sshd's own effective settings instead (`sshd -T`).
-- A client that never logs in is dropped by LoginGraceTime, and one that
-  logs in but opens no session (ssh -N) by UnusedConnectionTimeout.
+- A client that never logs in is dropped by LoginGraceTime, one that logs
+  in but opens no session (ssh -N) by UnusedConnectionTimeout, and one that
+  stops answering (stopped with SIGSTOP) within a minute.
 - Afterwards no process of the account, and no child of sshd, may be left.
 
 Exits 0 when all is well, 1 on a failure, 77 (skipped) where sshd or ssh is
@@ -497,6 +498,24 @@ def dropped_without_session(client, unused):
     return []
 
 
+def dropped_when_frozen(server, client):
+    """A client that stops answering (SIGSTOP: its connection stays up) is dropped within a minute."""
+    frozen = subprocess.Popen(client.ssh("-tt"), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+    try:
+        if not frozen.stdout.read(1):
+            return ["the client to be frozen got no game"]
+        frozen.send_signal(signal.SIGSTOP)
+        log = server.scratch / "sshd.log"
+        if not wait_until(lambda: b"Timeout, client not responding" in log.read_bytes(), 60):
+            return ["a client that stopped answering was not dropped within a minute"]
+        return []
+    finally:
+        frozen.send_signal(signal.SIGCONT)
+        frozen.kill()
+        frozen.wait()
+
+
 # --- the run ----------------------------------------------------------------------------------
 
 def main():
@@ -548,12 +567,13 @@ def main():
             client = Client("127.0.0.1", server.port, server.host_key, scratch)
         # The silent client waits out LoginGraceTime while the others play.
         grace = int(server.effective()["logingracetime"]) if server else 20
-        with ThreadPoolExecutor(2) as pool:
+        with ThreadPoolExecutor(3) as pool:
             silent = pool.submit(dropped_before_login, client, grace)
             idle = pool.submit(dropped_without_session, client, 10)
+            dead = pool.submit(dropped_when_frozen, server, client) if server else None
             failures += run_players(client, story, screens, args.players)
             failures += run_ways_out(server, client, game, scratch)
-            failures += silent.result() + idle.result()
+            failures += silent.result() + idle.result() + (dead.result() if dead else [])
         if server:
             if not wait_until(lambda: not server.sessions(), 30):
                 left = server.sessions()
