@@ -309,8 +309,8 @@ def refused_forwarding(client, scratch):
     # asks the server for a channel that it refuses: nothing of sshd's port comes back.
     for flag in ("-L", "-D"):
         local = free_port()
-        spec = f"127.0.0.1:{local}:{target}" if flag == "-L" else f"127.0.0.1:{local}"
-        forwarder = subprocess.Popen(client.ssh("-N", flag, spec), stdin=subprocess.DEVNULL,
+        forwarding = f"127.0.0.1:{local}:{target}" if flag == "-L" else f"127.0.0.1:{local}"
+        forwarder = subprocess.Popen(client.ssh("-N", flag, forwarding), stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             got = through_forwarding(local, flag == "-D", client.port)
