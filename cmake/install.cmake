@@ -104,6 +104,33 @@ install(CODE "
        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 ")
 
+# The SSH port (see docs/network.md): sshd's configuration, the `play`
+# account's shell, which starts the game in namespaces of its own, and the
+# service that runs that sshd, installed disabled. The host keys are made by
+# the service on the host, never shipped; the account is made by postinst.
+set(DUSK_INSTALL_SSHDIR "${CMAKE_INSTALL_DATADIR}/dusk-lynx")
+set(DUSK_INSTALL_SSH_SHELLDIR "${CMAKE_INSTALL_LIBEXECDIR}/dusk-lynx")
+install(CODE "
+  set(DUSK_GAME \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_GAMESDIR}/dusk-lynx\")
+  set(DUSK_SSHD_CONFIG \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SSHDIR}/sshd_config\")
+  set(DUSK_SSH_KEYS /var/lib/dusk-lynx-ssh/etc/ssh)
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/ssh/sshd_config.in\"
+                 \"${PROJECT_BINARY_DIR}/ssh/sshd_config\" @ONLY)
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/ssh/shell.in\"
+                 \"${PROJECT_BINARY_DIR}/ssh/ssh-shell\" @ONLY)
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/systemd/dusk-lynx-ssh.service.in\"
+                 \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx-ssh.service\" @ONLY)
+  file(INSTALL \"${PROJECT_BINARY_DIR}/ssh/sshd_config\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SSHDIR}\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  file(INSTALL \"${PROJECT_BINARY_DIR}/ssh/ssh-shell\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SSH_SHELLDIR}\"
+       PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(INSTALL \"${PROJECT_BINARY_DIR}/systemd/dusk-lynx-ssh.service\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${DUSK_INSTALL_SYSTEMDUNITDIR}\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+")
+
 # Why lintian's note on fortified functions does not apply to this program.
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME dusk-lynx)
@@ -127,7 +154,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # which start each game, come with every Debian system. None of them is needed
 # to play at the console, and telnetd pulls in an inetd and a system log
 # daemon: recommended, not required. CPack adds the libraries.
+# postinst makes the SSH port's account with adduser. That port also wants
+# Debian's sshd, only suggested: installing openssh-server also starts the
+# host's own sshd on port 22, which a host may not want.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "haproxy, socat, inetutils-telnetd")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "openssh-server")
 # A package for another machine (the arm64 preset) is labelled with that
 # machine's architecture. dpkg-shlibdeps cannot read a foreign program, and
 # pointed at the cross compiler's libraries it names the cross packages, which
