@@ -15,12 +15,19 @@ base=$cache/bookworm
 state=/run/dusk-lynx-host
 machine=dusk-lynx-ci
 # The ports the package serves on: those its socket units name, and those of
-# services that bind their own port, listed here.
-service_ports=()
+# services that bind their own port, listed here (the SSH port's sshd).
+service_ports=(4079)
 ports_of() { { sed -n 's/^ListenStream=\(.*:\)\{0,1\}\([0-9][0-9]*\)$/\2/p' "$@"; printf '%s\n' "${service_ports[@]}"; } |
   sed '/^$/d' | sort -u; }
 
 fail() { echo "host: $*" >&2; exit 1; }
+# The units enabled in ROOT: the links under its /etc/systemd/system.
+enabled_units() { (cd "$1/etc/systemd/system" && find . -type l | sort); }
+# Runs a shell command in ROOT, not booted, as apt would at an install.
+in_root() {
+  systemd-nspawn "${nspawn[@]}" -D "$1" -M "$machine-setup" --pipe -E DEBIAN_FRONTEND=noninteractive \
+    sh -c "$2" </dev/null
+}
 # No machined or service manager on the host to register with (the host's
 # process 1 need not be systemd): the container stays in this command's cgroup.
 nspawn=(--quiet --register=no --keep-unit)
@@ -54,9 +61,20 @@ up() {
   local root=$state/root
   cp -a "$base" "$root"
   cp "$deb" "$root/root/dusk-lynx.deb"
-  # The package with what it recommends, as a new Debian 12 root gets it.
-  systemd-nspawn "${nspawn[@]}" -D "$root" -M "$machine-setup" --pipe -E DEBIAN_FRONTEND=noninteractive \
-    sh -c 'apt-get update -qq && apt-get install -y -qq /root/dusk-lynx.deb >/dev/null' </dev/null
+  # The package with what it recommends, as a new Debian 12 root gets it:
+  # that must enable no unit (a daemon started at each boot). Then what the
+  # ports need and the package only suggests, since each starts a daemon of
+  # its own: haproxy, telnetd and sshd; of their own units, haproxy's and the
+  # container's sshd (port 22, and the container shares the host's network)
+  # stay off.
+  local enabled_before enabled_after
+  enabled_before=$(enabled_units "$root")
+  in_root "$root" 'apt-get update -qq && apt-get install -y -qq /root/dusk-lynx.deb >/dev/null'
+  enabled_after=$(enabled_units "$root")
+  [[ $enabled_before == "$enabled_after" ]] ||
+    fail "installing the package enabled: $(comm -13 <(echo "$enabled_before") <(echo "$enabled_after") | tr '\n' ' ')"
+  in_root "$root" 'apt-get install -y -qq haproxy inetutils-telnetd openssh-server >/dev/null'
+  systemctl --root="$root" mask haproxy.service ssh.service ssh.socket >/dev/null
   local units=() unit
   for unit in "$root"/usr/lib/systemd/system/dusk-lynx*.{socket,service}; do
     grep -q '^\[Install\]' "$unit" && units+=("$(basename "$unit")")
