@@ -152,14 +152,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The network service runs behind HAProxy (the fronts) and socat (the
 # launchers), the telnet port behind inetutils' telnetd; setpriv and timeout,
 # which start each game, come with every Debian system. None of them is needed
-# to play at the console, and telnetd pulls in an inetd and a system log
-# daemon: recommended, not required. CPack adds the libraries.
-# postinst makes the SSH port's account with adduser. That port also wants
-# Debian's sshd, only suggested: installing openssh-server also starts the
-# host's own sshd on port 22, which a host may not want.
+# to play at the console. Installing the game must start no daemon, and each
+# of the others starts one of its own that the game never uses (Debian's
+# haproxy its haproxy.service; inetutils-telnetd pulls in an inetd and a system
+# log daemon; openssh-server the host's sshd on port 22): those are only
+# suggested, for the operator who turns a port on to install. socat starts
+# nothing: recommended. CPack adds the libraries. postinst makes the SSH
+# port's account with adduser.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "haproxy, socat, inetutils-telnetd")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "openssh-server")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "socat")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "haproxy, inetutils-telnetd, openssh-server")
 # A package for another machine (the arm64 preset) is labelled with that
 # machine's architecture. dpkg-shlibdeps cannot read a foreign program, and
 # pointed at the cross compiler's libraries it names the cross packages, which
