@@ -168,15 +168,17 @@ for arch in amd64 arm64; do
   grep -q "ELF 64-bit .*, $machine," "$check/$arch.file" || fail "$deb holds a game for another machine: $(cat "$check/$arch.file")"
   # The C library at the version of the newest symbol the game takes from it
   # (on amd64, dpkg-shlibdeps says so; on arm64, cmake/foreign-depends.cmake),
-  # socat for the network service, and on arm64 what amd64 needs besides.
+  # adduser for the SSH port's account, and on arm64 what amd64 needs besides;
+  # the network tools are recommended or suggested alike on both.
   "$objdump" -T "$game" >"$check/$arch.symbols"
   glibc=$(grep -o 'GLIBC_[0-9.]*[0-9]' "$check/$arch.symbols" | sed 's/GLIBC_//' | sort -uV | tail -n 1)
   field Depends | sed 's/, /\n/g' | sort >"$check/$arch.depends"
-  grep -qxF "libc6 (>= $glibc)" "$check/$arch.depends" && grep -qx socat "$check/$arch.depends" ||
-    fail "$deb: Depends '$(field Depends)' (wanted socat and libc6 (>= $glibc))"
+  grep -qxF "libc6 (>= $glibc)" "$check/$arch.depends" && grep -qx adduser "$check/$arch.depends" ||
+    fail "$deb: Depends '$(field Depends)' (wanted adduser and libc6 (>= $glibc))"
   grep -v '^libc6 ' "$check/$arch.depends" >"$check/$arch.others"
+  printf 'Recommends: %s\nSuggests: %s\n' "$(field Recommends)" "$(field Suggests)" >>"$check/$arch.others"
   [[ $arch == amd64 ]] || diff "$check/amd64.others" "$check/$arch.others" ||
-    fail "$deb: Depends '$(field Depends)', other than the amd64 package's"
+    fail "$deb: its Depends, Recommends or Suggests differ from the amd64 package's"
   lintian --fail-on error,warning "$deb" || fail "lintian finds fault with $deb"
   mkdir "$check/$arch-play"
   play_short_game "the $arch package's game" "$version" "$check/$arch-play" "${run[@]}" "$game" ||
