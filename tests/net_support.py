@@ -3,8 +3,8 @@ line, the console game's output for some keys, and the processes that a server
 leaves behind.
 
 Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py;
-run as `net_support.py --serve on|off -- COMMAND...`, it is the activator of
-start_activator().
+run as `net_support.py --serve on|off ADDRESS PORT -- COMMAND...`, it is the
+activator of start_activator().
 """
 
 import ctypes
@@ -121,25 +121,34 @@ def start_server(command, log):
     fail("systemd-socket-activate did not listen:\n" + Path(log.name).read_text())
 
 
-def start_activator(no_delay, command):
-    """An activator of this file's own on a free port of 127.0.0.1: (process, port).
+def start_activator(no_delay, command, listen=("127.0.0.1", 0), namespace=None, quiet=False):
+    """An activator of this file's own: (process, port). It listens on LISTEN
+    (a free port of 127.0.0.1 unless told), inside the network namespace
+    NAMESPACE if one is named; QUIET drops what the commands log.
 
     Like systemd-socket-activate --inetd --accept, it runs COMMAND for each
     connection with the connection as its standard input and output; unlike it,
     it can set TCP_NODELAY on the listening socket, as NoDelay=yes does (the
     connections inherit it). It collects its ended children, and runs until
     killed."""
-    activator = subprocess.Popen([sys.executable, __file__, "--serve", "on" if no_delay else "off", "--", *command],
-                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    return activator, int(activator.stdout.readline())
+    inside = ["ip", "netns", "exec", namespace] if namespace else []
+    activator = subprocess.Popen([*inside, sys.executable, __file__, "--serve", "on" if no_delay else "off",
+                                  listen[0], str(listen[1]), "--", *command],
+                                 stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL if quiet else None)
+    port = activator.stdout.readline()
+    if not port:
+        activator.wait()
+        fail(f"the activator did not listen on {listen[0]}:{listen[1]}")
+    return activator, int(port)
 
 
-def serve(no_delay, command):
+def serve(no_delay, address, port, command):
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     if no_delay:
         listener.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    listener.bind(("127.0.0.1", 0))
+    listener.bind((address, port))
     listener.listen(4096)
     listener.settimeout(0.1)
     print(listener.getsockname()[1], flush=True)
@@ -156,4 +165,4 @@ def serve(no_delay, command):
 
 
 if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
-    serve(sys.argv[2] == "on", sys.argv[4:])
+    serve(sys.argv[2] == "on", sys.argv[3], int(sys.argv[4]), sys.argv[6:])

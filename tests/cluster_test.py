@@ -1,0 +1,676 @@
+#!/usr/bin/env python3
+"""Several game hosts behind the shipped HAProxy configuration, on one machine.
+
+    cluster_test.py GAME STORY [--players N] [--prefix NAME]
+
+As root, with network namespaces joined by veth pairs to a bridge that lives
+in a namespace of its own (nothing is added to this machine's own network):
+one namespace runs HAProxy with packaging/haproxy/haproxy.cfg (only its
+logging and the hosts' addresses changed), three are game hosts, and four hold
+the players, each with addresses of its own. Every host runs, for each port,
+the service's own command line for each connection, as the network tests run
+it (start_host below).
+
+1. N players (1,500) arrive at once, raw and telnet ones, from every client
+   namespace; each plays its own game and must see exactly what it should,
+   and the hosts must have taken the players evenly (within 10%).
+2. In the middle, one host is killed; in its place the same services start,
+   whose game cannot start (the host still accepts connections). Its players'
+   connections must close within seconds; every other game goes on exact.
+   From the kill on, a new player arrives every 50 ms: those that arrive more
+   than one check interval later, and a crowd of new players, must all reach a
+   live host and play exactly.
+3. The host comes back; once the balancer has seen it, a crowd of new players
+   must play exactly, and the host must take its share.
+4. From one address, the cap of games holds across the whole cluster on each
+   port: as many games as a host allows from one address, spread over the
+   hosts; one more is refused; one ended makes room for one more.
+5. Figures: the balancer's memory for each connection, the time from a line
+   typed to the end of its screen through the balancer and directly, and how
+   long after the host died new players stopped going to it.
+
+Afterwards no namespace, process or address of the test may be left. Exits 0
+when all is well, 1 on a failure, 77 (skipped) when not root or when haproxy,
+socat, telnetd or ip is missing. Traffic stays inside the test's namespaces;
+the whole run is bounded by DEADLINE seconds.
+"""
+
+import argparse
+import asyncio
+import ctypes
+import fcntl
+import os
+import random
+import re
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+from net_support import collect_orphans, console_transcript, fail, kill_children, live_children, service_command
+from net_support import start_activator, wait_until
+from net_test import random_walk
+from telnet_test import KINDS, OPENING, Seen, TelnetClient, TelnetOptions, play, story_screens, unprivileged
+
+DEADLINE = 420
+SOURCE = Path(__file__).resolve().parent.parent
+CONFIG = SOURCE / "packaging/haproxy/haproxy.cfg"
+UNITS = SOURCE / "packaging/systemd"
+# Each port the package serves, and the service that a connection to it starts.
+SERVICES = ((4077, "dusk-lynx@.service.in"), (4078, "dusk-lynx-telnet@.service.in"))
+RAW, TELNET = (port for port, _ in SERVICES)
+
+# The test's network, private to its namespaces: the balancer, the hosts (the
+# configuration's placeholders 192.0.2.1N become 10.77.0.1N), and the clients'
+# addresses, 10.77.C.1 to 10.77.C.ADDRESSES in client namespace C.
+NETWORK = "10.77"
+BALANCER = f"{NETWORK}.0.1"
+HOSTS = 3
+CLIENTS = 4
+ADDRESSES = 40
+KILLED = 2  # the host that dies
+
+TITLE = b"***DUSK  LYNX***"
+ARRIVAL = 2.0  # the crowd arrives within this many seconds
+PROBE_EVERY = 0.05
+CUT = "its game was cut short"
+F_SETPIPE_SZ = 1031
+
+
+# --- the network ---------------------------------------------------------------------
+
+def ip(*args, check=True):
+    return subprocess.run(["ip", *args], check=check, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+class Network:
+    """The namespaces, named PREFIX-..., each joined to the bridge in PREFIX-net."""
+
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.bridge = f"{prefix}-net"
+        self.balancer = f"{prefix}-lb"
+        self.hosts = [f"{prefix}-host{i}" for i in range(1, HOSTS + 1)]
+        self.clients = [f"{prefix}-client{i}" for i in range(1, CLIENTS + 1)]
+
+    def names(self):
+        return [self.bridge, self.balancer, *self.hosts, *self.clients]
+
+    def build(self):
+        ip("netns", "add", self.bridge)
+        ip("-n", self.bridge, "link", "add", "br0", "type", "bridge")
+        ip("-n", self.bridge, "link", "set", "br0", "up")
+        nodes = [(self.balancer, [BALANCER]), *((host, [f"{NETWORK}.0.{11 + i}"]) for i, host in enumerate(self.hosts)),
+                 *((client, self.client_addresses(i)) for i, client in enumerate(self.clients))]
+        for number, (name, addresses) in enumerate(nodes):
+            ip("netns", "add", name)
+            ip("-n", self.bridge, "link", "add", f"v{number}", "type", "veth", "peer", "name", "eth0", "netns", name)
+            ip("-n", self.bridge, "link", "set", f"v{number}", "master", "br0", "up")
+            batch = "".join(f"address add {address}/16 dev eth0\n" for address in addresses)
+            subprocess.run(["ip", "-n", name, "-batch", "-"], input=batch, text=True, check=True)
+            ip("-n", name, "link", "set", "eth0", "up")
+            ip("-n", name, "link", "set", "lo", "up")
+
+    @staticmethod
+    def client_addresses(client):
+        return [f"{NETWORK}.{client + 1}.{i}" for i in range(1, ADDRESSES + 1)]
+
+    def existing(self):
+        listed = ip("netns", "list").stdout.split("\n")
+        return [line.split()[0] for line in listed if line.split() and line.split()[0].startswith(self.prefix + "-")]
+
+    def kill_inside(self, name):
+        """Ends every process in the namespace (all of them started by this test)."""
+        for _ in range(20):
+            pids = ip("netns", "pids", name, check=False).stdout.split()
+            if not pids:
+                return
+            for pid in pids:
+                try:
+                    os.kill(int(pid), signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            time.sleep(0.05)
+
+    def remove(self):
+        for name in reversed(self.existing()):
+            self.kill_inside(name)
+            ip("netns", "del", name, check=False)
+
+
+class Origin:
+    """A client namespace: sockets opened here belong to its network."""
+
+    CLONE_NEWNET = 0x40000000
+    libc = ctypes.CDLL(None, use_errno=True)
+    home = None
+
+    def __init__(self, namespace):
+        self.fd = os.open(f"/run/netns/{namespace}", os.O_RDONLY)
+        if Origin.home is None:
+            Origin.home = os.open("/proc/self/ns/net", os.O_RDONLY)
+
+    def socket(self):
+        if self.libc.setns(self.fd, self.CLONE_NEWNET) != 0:
+            fail(f"cannot enter a client namespace: {os.strerror(ctypes.get_errno())}")
+        try:
+            return socket.socket()
+        finally:
+            if self.libc.setns(Origin.home, self.CLONE_NEWNET) != 0:
+                fail("cannot come back to this process's own network")
+
+
+async def connect(origin, address, target, port):
+    """A connection from ADDRESS in ORIGIN's namespace: (reader, writer)."""
+    sock = origin.socket()
+    sock.setblocking(False)
+    sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    sock.bind((address, 0))
+    try:
+        await asyncio.get_running_loop().sock_connect(sock, (target, port))
+    except BaseException:
+        sock.close()
+        raise
+    return await asyncio.open_connection(sock=sock)
+
+
+# --- the hosts and the balancer ----------------------------------------------------------
+
+def start_host(namespace, game, quiet=False):
+    """A game host as the network tests run one: for each port, the tests'
+    activator runs the service's own command line for each connection."""
+    return [start_activator(True, unprivileged(service_command(UNITS / template, game)), ("0.0.0.0", port), namespace,
+                            quiet)[0]
+            for port, template in SERVICES]
+
+
+def balancer_config(directory):
+    """The shipped configuration, logging to standard output, with the test's hosts."""
+    text = CONFIG.read_text()
+    text, logs = re.subn(r"(?m)^(\s*)log /dev/log (\S+)$", r"\1log stdout format raw \2", text)
+    text, servers = re.subn(r"(?m)^(\s*server \S+ )192\.0\.2\.", rf"\g<1>{NETWORK}.0.", text)
+    text = text.replace("\nglobal\n", f"\nglobal\n    stats socket {directory / 'admin.sock'}\n", 1)
+    if logs != 1 or servers != HOSTS * len(SERVICES):
+        fail(f"{CONFIG} should log to /dev/log once and name {HOSTS} hosts in each of {len(SERVICES)} backends")
+    path = directory / "haproxy.cfg"
+    path.write_text(text)
+    return path
+
+
+def shipped_settings():
+    """The configuration's check interval and per-address cap; fails where its
+    timeouts are shorter than a game, or its cap is not the hosts' own."""
+    text = CONFIG.read_text()
+    seconds = {"s": 1, "m": 60, "h": 3600}
+    longest = [int(n) * seconds[unit] for n, unit in re.findall(r"(?m)^\s*timeout (?:client|server|tunnel) (\d+)([smh])$", text)]
+    game = re.search(r"(?m)^RuntimeMaxSec=(\d+)h$", (UNITS / "sandbox.conf").read_text())
+    if len(longest) != 3 or not game or min(longest) < int(game.group(1)) * 3600:
+        fail(f"the balancer's client, server and tunnel timeouts ({longest} s) must outlast a game")
+    caps = {int(n) for n in re.findall(r"sc0_conn_cur gt (\d+)", text)}
+    hosts = {int(n) for unit in ("dusk-lynx.socket", "dusk-lynx-telnet.socket")
+             for n in re.findall(r"(?m)^MaxConnectionsPerSource=(\d+)$", (UNITS / unit).read_text())}
+    if len(caps) != 1 or caps != hosts:
+        fail(f"the balancer's caps from one address {caps} are not the hosts' own {hosts}")
+    inter = re.search(r"(?m)^\s*default-server .*\binter (\d+)s\b", text)
+    return int(inter.group(1)), caps.pop()
+
+
+class Balancer:
+    """HAProxy in the foreground: its reports, each with the time it came, and
+    what it says on its runtime socket."""
+
+    def __init__(self, namespace, config):
+        self.socket = config.parent / "admin.sock"
+        self.process = subprocess.Popen(["ip", "netns", "exec", namespace, "haproxy", "-db", "-f", str(config)],
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                        text=True)
+        # HAProxy drops a log line rather than wait for a full pipe: a large one keeps them all.
+        fcntl.fcntl(self.process.stdout.fileno(), F_SETPIPE_SZ, 1 << 20)
+        self.lines = []
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
+
+    def read(self):
+        for line in self.process.stdout:
+            self.lines.append((time.monotonic(), line.rstrip("\n")))
+
+    def ask(self, command):
+        with socket.socket(socket.AF_UNIX) as runtime:
+            runtime.connect(str(self.socket))
+            runtime.sendall(command.encode() + b"\n")
+            answer = b""
+            while chunk := runtime.recv(65536):
+                answer += chunk
+        return answer.decode()
+
+    def sessions(self):
+        """The players' connections now: (client address, client port) -> host."""
+        pattern = re.compile(r" src=(\S+):(\d+) fe=\S+ be=\S+ srv=(\S+) ")
+        return {(match[1], int(match[2])): match[3] for match in pattern.finditer(self.ask("show sess"))}
+
+    def served(self):
+        """How many players each host has taken, on both ports together."""
+        counts = {}
+        for row in self.ask("show stat").splitlines():
+            fields = row.split(",")
+            if len(fields) > 7 and fields[0] in ("raw_hosts", "telnet_hosts") and fields[1].startswith("host"):
+                counts[fields[1]] = counts.get(fields[1], 0) + int(fields[7])  # stot
+        return counts
+
+    def when(self, text, after):
+        return next((at for at, line in self.lines if at >= after and text in line), None)
+
+    def memory(self):
+        status = Path(f"/proc/{self.process.pid}/status").read_text()
+        return int(re.search(r"VmRSS:\s+(\d+) kB", status).group(1))
+
+
+# --- the players ---------------------------------------------------------------------
+
+class Player:
+    """One player: where it connects from, what it plays, and what happened."""
+
+    def __init__(self, number, origin, address, port):
+        self.number, self.origin, self.address, self.port = number, origin, address, port
+        self.local = None
+        self.arrived = asyncio.Event()
+        self.closed_at = None
+        self.problem = None  # what went wrong, when the game was not as it should be
+        self.received = b""  # what came, when the game was not as it should be
+        self.wanted = None  # how much should have come, where the test knows
+
+
+async def play_raw(player, lines, expected, pace):
+    """A raw player types one to three lines at a time, and thinks between."""
+    rng = random.Random(player.number)
+    reader, writer = await connect(player.origin, player.address, BALANCER, RAW)
+    player.local = writer.get_extra_info("sockname")[:2]
+    received = bytearray()
+
+    async def read_all():
+        try:
+            while chunk := await reader.read(65536):
+                received.extend(chunk)
+                player.arrived.set()
+        except ConnectionResetError:
+            pass
+        player.closed_at = time.monotonic()
+
+    reading = asyncio.create_task(read_all())
+    at = 0
+    try:
+        while at < len(lines) and not reading.done():
+            step = rng.randint(1, 3)
+            writer.write("".join(line + "\n" for line in lines[at : at + step]).encode())
+            await writer.drain()
+            at += step
+            await asyncio.sleep(rng.uniform(*pace))
+        writer.write_eof()
+    except OSError:
+        pass  # the host has gone, and the connection with it
+    await reading
+    writer.close()
+    if received != expected:
+        cut = expected.startswith(received)
+        player.problem = CUT if cut else "not the console game's output"
+        player.received, player.wanted = bytes(received), len(expected)
+
+
+class ClusterTelnet(TelnetClient):
+    """The telnet test's client, connecting from a client namespace, and
+    thinking after each line it types."""
+
+    def __init__(self, player, pace):
+        self.player, self.pace, self.rng = player, pace, random.Random(player.number)
+
+    async def open(self, port):
+        self.reader, self.writer = await connect(self.player.origin, self.player.address, BALANCER, port)
+        self.player.local = self.writer.get_extra_info("sockname")[:2]
+        self.seen, self.options = Seen(), TelnetOptions()
+        self.writer.write(OPENING)
+        self.reading = asyncio.create_task(self.read())
+
+    async def read(self):
+        try:
+            while chunk := await self.reader.read(65536):
+                data, answer = self.options.feed(chunk)
+                if answer:
+                    self.writer.write(answer)
+                self.seen.add(data)
+        except ConnectionResetError:
+            pass  # a close like any other: what came before it is judged
+        self.player.closed_at = time.monotonic()
+        self.seen.close()
+
+    async def type(self, keys):
+        self.player.arrived.set()
+        await super().type(keys)
+        if b"\r" in keys:
+            await asyncio.sleep(self.rng.uniform(*self.pace))
+
+
+async def play_telnet(player, kind, story, screens, length, pace):
+    client = ClusterTelnet(player, pace)
+    try:
+        problem = await play(client, kind, TELNET, story, screens, length, player.number, 0)
+    except OSError:
+        # The connection failed as the player typed: all it saw before was as it should be.
+        problem = CUT
+    if problem:
+        # Cut short: the connection closed after the start of the game, all of it as it should be.
+        part = re.search(r"saw (\d+) bytes, expected (\d+); they part at byte (\d+)", problem)
+        cut = part and client.seen.closed and int(part[1]) == int(part[3]) < int(part[2])
+        player.problem = CUT if cut else problem
+        player.received = bytes(client.seen.data) if hasattr(client, "seen") else b""
+
+
+class Crowd:
+    """Players and their games: a raw player's lines with the bytes it must
+    receive, a telnet player's kind and length of the story."""
+
+    def __init__(self, game, story, origins):
+        self.game, self.story, self.origins = game, story, origins
+        self.screens = story_screens(game, story)
+        self.players = []
+        self.next_address = 0
+
+    def origin(self):
+        """The client namespaces and their addresses in turn; the last address of each is kept for the checks."""
+        client, index = self.next_address % CLIENTS, self.next_address // CLIENTS % (ADDRESSES - 1)
+        self.next_address += 1
+        return self.origins[client], Network.client_addresses(client)[index]
+
+    def make(self, count, first):
+        """COUNT games, two raw ones for each telnet one: (player, coroutine factory)."""
+        raw = [number for number in range(first, first + count) if number % 3]
+        lines = {number: random_walk(number) if number % 2 else self.story[: 3 + number % 90] for number in raw}
+        with ThreadPoolExecutor(os.cpu_count()) as pool:
+            outputs = pool.map(lambda n: console_transcript(self.game, "".join(l + "\n" for l in lines[n]).encode()), raw)
+            expected = {number: output.replace(b"\n", b"\r\n") for number, output in zip(raw, outputs)}
+        games = []
+        for number in range(first, first + count):
+            origin, address = self.origin()
+            if number % 3:
+                player = Player(number, origin, address, RAW)
+                games.append((player, lambda p=player, n=number: play_raw(p, lines[n], expected[n], (0.2, 0.6))))
+            else:
+                player = Player(number, origin, address, TELNET)
+                kind, length = KINDS[number // 3 % 3], 3 + number * 37 % 60
+                games.append((player, lambda p=player, k=kind, n=length: play_telnet(p, k, self.story, self.screens, n,
+                                                                                     (0.05, 0.25))))
+        self.players += [player for player, _ in games]
+        return games
+
+
+async def arrive(games):
+    """Each player arrives within ARRIVAL seconds and plays: the tasks."""
+    rng = random.Random(len(games))
+
+    async def later(start):
+        await asyncio.sleep(rng.uniform(0, ARRIVAL))
+        await start()
+
+    return [asyncio.create_task(later(start)) for _, start in games]
+
+
+async def probe(origin, address, port=RAW):
+    """A new player who looks for the title, then quits: whether it came."""
+    try:
+        reader, writer = await connect(origin, address, BALANCER, port)
+    except OSError:
+        return False
+    seen = b""
+    try:
+        async with asyncio.timeout(10):
+            while TITLE not in seen and (chunk := await reader.read(4096)):
+                seen += chunk
+        if TITLE in seen:
+            writer.write(b"\n\n\n4\n")
+            await reader.read()
+    except (OSError, TimeoutError):
+        pass
+    writer.close()
+    return TITLE in seen
+
+
+# --- the story of the test -----------------------------------------------------------------
+
+async def scenario(network, balancer, crowd, game, players, inter, cap):
+    failures, figures = [], {}
+    origins = crowd.origins
+    before = balancer.memory()
+
+    # 1. The crowd arrives; when every player has seen a host's first bytes, the
+    # balancer's memory is read.
+    first = crowd.make(players, 0)
+    tasks = await arrive(first)
+    arrived = asyncio.gather(*(player.arrived.wait() for player, _ in first))
+    try:
+        async with asyncio.timeout(120):
+            await arrived
+    except TimeoutError:
+        fail(f"{sum(not p.arrived.is_set() for p, _ in first)} of the first players saw nothing from a host in 120 s")
+    playing = sum(player.closed_at is None for player, _ in first)
+    figures["memory"] = (balancer.memory() - before, playing)
+
+    figures["spread"] = balancer.served()
+
+    # 2. A host dies; in its place the services whose game cannot start.
+    await asyncio.sleep(2)
+    on_killed = {local for local, host in balancer.sessions().items() if host == f"host{KILLED}"}
+    killed_at = time.monotonic()
+    network.kill_inside(network.hosts[KILLED - 1])
+    start_host(network.hosts[KILLED - 1], "/bin/false", quiet=True)  # its socat would log each game's failure
+    probes = []
+
+    async def probing(until):
+        prober = Network.client_addresses(CLIENTS - 1)[ADDRESSES - 1]
+        while time.monotonic() < until:
+            started = time.monotonic()
+            probes.append((started - killed_at, asyncio.create_task(probe(origins[-1], prober))))
+            await asyncio.sleep(PROBE_EVERY)
+
+    watching = asyncio.create_task(probing(killed_at + inter + 4))
+    await asyncio.sleep(inter + 1)
+    second = crowd.make(150, players)
+    tasks += await arrive(second)
+    await watching
+    results = [(at, await task) for at, task in probes]
+    lost = [at for at, ok in results if not ok]
+    figures["stopped"] = max(lost) if lost else 0.0
+    down = balancer.when(f"raw_hosts/host{KILLED} is DOWN", killed_at)
+    figures["down"] = down - killed_at if down else None
+    late = [at for at in lost if at > inter + 1]
+    if late:
+        failures.append(f"{len(late)} new players more than {inter + 1} s after the host died did not reach a live "
+                        f"host (the latest at {max(late):.2f} s)")
+
+    # 3. The host comes back and, once the balancer has seen it, takes players.
+    network.kill_inside(network.hosts[KILLED - 1])
+    back_at = time.monotonic()
+    start_host(network.hosts[KILLED - 1], game)
+    deadline = time.monotonic() + 30
+    while not all(balancer.when(f"{backend}/host{KILLED} is UP", back_at) for backend in ("raw_hosts", "telnet_hosts")):
+        if time.monotonic() > deadline:
+            fail(f"the balancer did not see host{KILLED} again within 30 s")
+        await asyncio.sleep(0.1)
+    third = crowd.make(150, players + 150)
+    before_third = balancer.served()
+    tasks += await arrive(third)
+    await asyncio.gather(*(player.arrived.wait() for player, _ in third))
+    figures["back"] = balancer.served()[f"host{KILLED}"] - before_third[f"host{KILLED}"]
+
+    # 4. The cap from one address, on each port, across the cluster.
+    failures += await check_cap(balancer, origins[0], Network.client_addresses(0)[ADDRESSES - 1], cap)
+
+    try:
+        async with asyncio.timeout(240):
+            await asyncio.gather(*tasks)
+    except TimeoutError:
+        fail("the players had not finished after 240 s")
+
+    # 5. The time from a line typed to its screen's last byte: through the
+    # balancer, and directly to a host.
+    figures["screen"] = [await screen_times(origins[1], crowd, target) for target in (BALANCER, f"{NETWORK}.0.11")]
+    players = [[player for player, _ in games] for games in (first, second, third)]
+    return killed_at, on_killed, *players, failures, figures
+
+
+async def check_cap(balancer, origin, address, cap):
+    failures = []
+    for port in (RAW, TELNET):
+        held = []
+        for _ in range(cap):
+            reader, writer = await connect(origin, address, BALANCER, port)
+            held.append((reader, writer))
+        firsts = await asyncio.gather(*(reader.read(1) for reader, _ in held))
+        if not all(firsts):
+            failures.append(f"port {port}: {sum(not f for f in firsts)} of {cap} games from one address got nothing")
+        sessions = balancer.sessions()
+        hosts = {sessions.get(writer.get_extra_info("sockname")[:2]) for _, writer in held}
+        if len(hosts) < 2 or None in hosts:
+            failures.append(f"port {port}: the {cap} games from one address were not spread over the hosts: {hosts}")
+        try:
+            reader, writer = await connect(origin, address, BALANCER, port)
+            extra = await asyncio.wait_for(reader.read(1), 10)
+            writer.close()
+        except (OSError, TimeoutError):
+            extra = b""
+        if extra:
+            failures.append(f"port {port}: game {cap + 1} from one address was let in")
+        held.pop()[1].close()
+        for _ in range(50):  # the balancer counts the ended game out
+            await asyncio.sleep(0.1)
+            reader, writer = await connect(origin, address, BALANCER, port)
+            try:
+                again = await asyncio.wait_for(reader.read(1), 10)
+            except (OSError, TimeoutError):
+                again = b""
+            held.append((reader, writer))
+            if again:
+                break
+            held.pop()[1].close()
+        else:
+            failures.append(f"port {port}: no room came after one of {cap} games from one address ended")
+        for _, writer in held:
+            writer.close()
+    return failures
+
+
+async def screen_times(origin, crowd, target):
+    """The median time from the Enter of a line of the story to the last byte
+    of the screen that follows it, over the story's first 60 lines."""
+    reader, writer = await connect(origin, Network.client_addresses(1)[ADDRESSES - 1], target, RAW)
+    expected = crowd.screens  # through socat, as the telnet players see them but for the echo
+    times = []
+    await reader.readexactly(len(expected[0]))
+    for line in range(60):
+        started = time.perf_counter()
+        writer.write(crowd.story[line].encode() + b"\n")
+        await reader.readexactly(len(expected[line + 1]))
+        times.append(time.perf_counter() - started)
+    writer.close()
+    return statistics.median(times)
+
+
+def judge(killed_at, on_killed, players, figures):
+    """Every game exact, but those cut when their host died, whose connections closed."""
+    failures = []
+    for player in players:
+        if player.local in on_killed and player.problem == CUT:
+            if player.closed_at is None or not killed_at <= player.closed_at <= killed_at + 10:
+                failures.append(f"player {player.number}: its connection closed "
+                                f"{player.closed_at - killed_at:+.1f} s from its host's death")
+        elif player.problem:
+            failures.append(f"player {player.number}{' on the host that died' * (player.local in on_killed)}: "
+                            f"{player.problem} (received {len(player.received)} bytes of {player.wanted})")
+    fair = sum(figures["spread"].values()) / HOSTS
+    if any(abs(count - fair) > fair / 10 for count in figures["spread"].values()):
+        failures.append(f"the first players were not spread within 10%: {figures['spread']}")
+    if figures["back"] < 150 / HOSTS:
+        failures.append(f"host{KILLED} came back but took only {figures['back']} of 150 new players")
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("game")
+    parser.add_argument("story")
+    parser.add_argument("--players", type=int, default=1500)
+    parser.add_argument("--prefix", default=f"dlc{os.getpid()}")
+    args = parser.parse_args()
+    if os.geteuid() != 0:
+        print("SKIP: the cluster test makes network namespaces, which needs root")
+        sys.exit(77)
+    for tool in ("haproxy", "socat", "ip", "/usr/sbin/telnetd"):
+        if not shutil.which(tool):
+            print(f"SKIP: {tool} is not installed")
+            sys.exit(77)
+    game = str(Path(args.game).resolve())
+    story = Path(args.story).read_text().splitlines()
+    inter, cap = shipped_settings()
+
+    def timeout(*_):
+        raise TimeoutError(f"the test took more than {DEADLINE} s")
+
+    signal.signal(signal.SIGALRM, timeout)
+    signal.signal(signal.SIGTERM, timeout)
+    signal.alarm(DEADLINE)
+    collect_orphans()
+    links, addresses = ip("-br", "link").stdout, ip("-br", "address").stdout
+    network = Network(args.prefix)
+    directory = Path(os.environ.get("TMPDIR", "/tmp")) / args.prefix
+    directory.mkdir()
+    balancer = None
+    try:
+        network.build()
+        origins = [Origin(name) for name in network.clients]
+        for host in network.hosts:
+            start_host(host, game)
+        balancer = Balancer(network.balancer, balancer_config(directory))
+        time.sleep(inter + 1)  # every host passes its first check
+        crowd = Crowd(game, story, origins)
+        killed_at, on_killed, first, second, third, failures, figures = asyncio.run(
+            scenario(network, balancer, crowd, game, args.players, inter, cap))
+        failures += judge(killed_at, on_killed, first + second + third, figures)
+    finally:
+        network.remove()
+        if balancer:
+            balancer.process.wait()
+        left = live_children()
+        kill_children()
+        shutil.rmtree(directory, ignore_errors=True)
+    signal.alarm(0)
+    if left:
+        failures.append(f"{len(left)} processes were left: {left}")
+    if network.existing():
+        failures.append(f"namespaces were left: {network.existing()}")
+    if ip("-br", "link").stdout != links or ip("-br", "address").stdout != addresses:
+        failures.append("this machine's own links or addresses changed")
+    for problem in failures[:10]:
+        print(problem)
+    memory, connected = figures["memory"]
+    cut = sum(player.local in on_killed and player.problem == CUT for player in first)
+    print(f"the first {len(first)} players by host: {figures['spread']}; {cut} cut when host{KILLED} died; "
+          f"{figures['back']} of {len(third)} later players on host{KILLED} when it came back")
+    print(f"balancer memory: {memory} KiB more with {connected} games playing "
+          f"({memory * 1024 / max(connected, 1) / 1000:.1f} kB each)")
+    print(f"host{KILLED} died: marked down after {figures['down']:.2f} s; the last new player sent to it arrived "
+          f"{figures['stopped']:.2f} s after it died (check interval {inter} s)")
+    through, direct = figures["screen"]
+    print(f"a line to its screen's last byte (median): {through * 1000:.2f} ms through the balancer, "
+          f"{direct * 1000:.2f} ms directly")
+    if failures:
+        fail(f"{len(failures)} failures")
+    print(f"PASS: {len(first)} players, then {len(second)} after host{KILLED} died and {len(third)} after it came "
+          f"back, every game exact; the cap of {cap} from one address held on each port; nothing left")
+
+
+if __name__ == "__main__":
+    main()
