@@ -254,14 +254,20 @@ class Balancer:
         pattern = re.compile(r" src=(\S+):(\d+) fe=\S+ be=\S+ srv=(\S+) ")
         return {(match[1], int(match[2])): match[3] for match in pattern.finditer(self.ask("show sess"))}
 
+    def stats(self):
+        return [row.split(",") for row in self.ask("show stat").splitlines() if row.count(",") > 7]
+
     def served(self):
         """How many players each host has taken, on both ports together."""
         counts = {}
-        for row in self.ask("show stat").splitlines():
-            fields = row.split(",")
-            if len(fields) > 7 and fields[0] in ("raw_hosts", "telnet_hosts") and fields[1].startswith("host"):
+        for fields in self.stats():
+            if fields[0] in ("raw_hosts", "telnet_hosts") and fields[1].startswith("host"):
                 counts[fields[1]] = counts.get(fields[1], 0) + int(fields[7])  # stot
         return counts
+
+    def most(self):
+        """The most players it has held at once, both ports together."""
+        return sum(int(fields[5]) for fields in self.stats() if fields[1] == "FRONTEND")  # smax
 
     def when(self, text, after):
         return next((at for at, line in self.lines if at >= after and text in line), None)
@@ -452,7 +458,7 @@ async def scenario(network, balancer, crowd, game, players, inter, cap):
     before = balancer.memory()
 
     # 1. The crowd arrives; when every player has seen a host's first bytes, the
-    # balancer's memory is read.
+    # balancer's memory is read, against the most games it has held at once.
     first = crowd.make(players, 0)
     tasks = await arrive(first)
     arrived = asyncio.gather(*(player.arrived.wait() for player, _ in first))
@@ -461,8 +467,7 @@ async def scenario(network, balancer, crowd, game, players, inter, cap):
             await arrived
     except TimeoutError:
         fail(f"{sum(not p.arrived.is_set() for p, _ in first)} of the first players saw nothing from a host in 120 s")
-    playing = sum(player.closed_at is None for player, _ in first)
-    figures["memory"] = (balancer.memory() - before, playing)
+    figures["memory"] = (balancer.memory() - before, balancer.most())
 
     figures["spread"] = balancer.served()
 
@@ -674,7 +679,7 @@ def main():
     cut = sum(player.local in on_killed and player.problem == CUT for player in first)
     print(f"the first {len(first)} players by host: {figures['spread']}; {cut} cut when host{KILLED} died; "
           f"{figures['back']} of {len(third)} later players on host{KILLED} when it came back")
-    print(f"balancer memory: {memory} KiB more with {connected} games playing "
+    print(f"balancer memory: {memory} KiB more, with at most {connected} games at once "
           f"({memory * 1024 / max(connected, 1) / 1000:.1f} kB each)")
     down = "never marked down" if figures["down"] is None else f"marked down after {figures['down']:.2f} s"
     print(f"host{KILLED} died: {down}; the last new player sent to it arrived "
