@@ -6,7 +6,8 @@
 As root, with network namespaces joined by veth pairs to a bridge that lives
 in a namespace of its own (nothing is added to this machine's own network):
 one namespace runs HAProxy with packaging/haproxy/haproxy.cfg (only its
-logging and the hosts' addresses changed), three are game hosts, and four hold
+logging, the hosts' addresses and a runtime socket for the test's questions
+changed), three are game hosts, and four hold
 the players, each with addresses of its own. Every host runs, for each port,
 the service's own command line for each connection, as the network tests run
 it (start_host below).
@@ -98,9 +99,6 @@ class Network:
         self.balancer = f"{prefix}-lb"
         self.hosts = [f"{prefix}-host{i}" for i in range(1, HOSTS + 1)]
         self.clients = [f"{prefix}-client{i}" for i in range(1, CLIENTS + 1)]
-
-    def names(self):
-        return [self.bridge, self.balancer, *self.hosts, *self.clients]
 
     def build(self):
         ip("netns", "add", self.bridge)
@@ -208,7 +206,8 @@ def shipped_settings():
     timeouts are shorter than a game, or its cap is not the hosts' own."""
     text = CONFIG.read_text()
     seconds = {"s": 1, "m": 60, "h": 3600}
-    longest = [int(n) * seconds[unit] for n, unit in re.findall(r"(?m)^\s*timeout (?:client|server|tunnel) (\d+)([smh])$", text)]
+    timeouts = re.findall(r"(?m)^\s*timeout (?:client|server|tunnel) (\d+)([smh])$", text)
+    longest = [int(n) * seconds[unit] for n, unit in timeouts]
     game = re.search(r"(?m)^RuntimeMaxSec=(\d+)h$", (UNITS / "sandbox.conf").read_text())
     if len(longest) != 3 or not game or min(longest) < int(game.group(1)) * 3600:
         fail(f"the balancer's client, server and tunnel timeouts ({longest} s) must outlast a game")
@@ -230,7 +229,8 @@ class Balancer:
         self.process = subprocess.Popen(["ip", "netns", "exec", namespace, "haproxy", "-db", "-f", str(config)],
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                         text=True)
-        # HAProxy drops a log line rather than wait for a full pipe: a large one keeps them all.
+        # HAProxy drops a line rather than wait for a full pipe: a large one keeps
+        # the reports the test waits for among the games' lines.
         fcntl.fcntl(self.process.stdout.fileno(), F_SETPIPE_SZ, 1 << 20)
         self.lines = []
         self.reader = threading.Thread(target=self.read, daemon=True)
@@ -402,7 +402,8 @@ class Crowd:
         raw = [number for number in range(first, first + count) if number % 3]
         lines = {number: random_walk(number) if number % 2 else self.story[: 3 + number % 90] for number in raw}
         with ThreadPoolExecutor(os.cpu_count()) as pool:
-            outputs = pool.map(lambda n: console_transcript(self.game, "".join(l + "\n" for l in lines[n]).encode()), raw)
+            keys = ["".join(line + "\n" for line in lines[number]).encode() for number in raw]
+            outputs = pool.map(lambda k: console_transcript(self.game, k), keys)
             expected = {number: output.replace(b"\n", b"\r\n") for number, output in zip(raw, outputs)}
         games = []
         for number in range(first, first + count):
@@ -457,9 +458,10 @@ async def scenario(network, balancer, crowd, game, players, inter, cap):
     origins = crowd.origins
     before = balancer.memory()
 
+    first, second, third = crowd.make(players, 0), crowd.make(150, players), crowd.make(150, players + 150)
+
     # 1. The crowd arrives; when every player has seen a host's first bytes, the
     # balancer's memory is read, against the most games it has held at once.
-    first = crowd.make(players, 0)
     tasks = await arrive(first)
     arrived = asyncio.gather(*(player.arrived.wait() for player, _ in first))
     try:
@@ -468,10 +470,13 @@ async def scenario(network, balancer, crowd, game, players, inter, cap):
     except TimeoutError:
         fail(f"{sum(not p.arrived.is_set() for p, _ in first)} of the first players saw nothing from a host in 120 s")
     figures["memory"] = (balancer.memory() - before, balancer.most())
-
     figures["spread"] = balancer.served()
 
-    # 2. A host dies; in its place the services whose game cannot start.
+    # 2. A host dies; in its place the services whose game cannot start. A new
+    # player arrives every 50 ms: those that come more than one check interval
+    # later (and a second for the check itself) must reach a live host, as must
+    # a crowd a second later still (the telnet port's check of the dead host
+    # takes a second more: the service's shell holds the connection open).
     await asyncio.sleep(2)
     on_killed = {local for local, host in balancer.sessions().items() if host == f"host{KILLED}"}
     killed_at = time.monotonic()
@@ -487,8 +492,7 @@ async def scenario(network, balancer, crowd, game, players, inter, cap):
             await asyncio.sleep(PROBE_EVERY)
 
     watching = asyncio.create_task(probing(killed_at + inter + 4))
-    await asyncio.sleep(inter + 1)
-    second = crowd.make(150, players)
+    await asyncio.sleep(inter + 2)
     tasks += await arrive(second)
     await watching
     results = [(at, await task) for at, task in probes]
@@ -510,7 +514,6 @@ async def scenario(network, balancer, crowd, game, players, inter, cap):
         if time.monotonic() > deadline:
             fail(f"the balancer did not see host{KILLED} again within 30 s")
         await asyncio.sleep(0.1)
-    third = crowd.make(150, players + 150)
     before_third = balancer.served()
     tasks += await arrive(third)
     await asyncio.gather(*(player.arrived.wait() for player, _ in third))
