@@ -54,8 +54,8 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
-from net_support import collect_orphans, console_transcript, fail, kill_children, live_children, service_command
-from net_support import start_activator, wait_until
+from net_support import (collect_orphans, console_transcript, fail, kill_children, live_children, service_command,
+                         start_activator)
 from net_test import random_walk
 from telnet_test import KINDS, OPENING, Seen, TelnetClient, TelnetOptions, play, story_screens, unprivileged
 
