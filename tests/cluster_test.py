@@ -188,6 +188,20 @@ def start_host(namespace, game, quiet=False):
             for port, template in SERVICES]
 
 
+def playable_by_nobody(game, directory):
+    """The game as the hosts' services run it, as nobody: a copy in DIRECTORY,
+    which anyone may enter (the build may sit where nobody may not, such as
+    root's home)."""
+    os.chmod(directory, 0o755)
+    copy = directory / "dusk-lynx"
+    shutil.copy(game, copy)
+    os.chmod(copy, 0o755)
+    tried = subprocess.run(unprivileged([str(copy)]), input=b"", capture_output=True, timeout=60)
+    if tried.returncode != 0:
+        fail(f"nobody cannot run the game copied to {copy}: {tried.stderr[:300]!r}")
+    return str(copy)
+
+
 def balancer_config(directory):
     """The shipped configuration, logging to standard output, with the test's hosts."""
     text = CONFIG.read_text()
@@ -650,17 +664,18 @@ def main():
     network = Network(args.prefix)
     directory = Path(os.environ.get("TMPDIR", "/tmp")) / args.prefix
     directory.mkdir()
+    host_game = playable_by_nobody(game, directory)
     balancer = None
     try:
         network.build()
         origins = [Origin(name) for name in network.clients]
         for host in network.hosts:
-            start_host(host, game)
+            start_host(host, host_game)
         balancer = Balancer(network.balancer, balancer_config(directory))
         time.sleep(inter + 1)  # every host passes its first check
         crowd = Crowd(game, story, origins)
         killed_at, on_killed, first, second, third, failures, figures = asyncio.run(
-            scenario(network, balancer, crowd, game, args.players, inter, cap))
+            scenario(network, balancer, crowd, host_game, args.players, inter, cap))
         failures += judge(killed_at, on_killed, first, second + third, figures)
     finally:
         network.remove()
