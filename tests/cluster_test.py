@@ -25,9 +25,10 @@ caps are raised out of the way (docs/network.md), and the balancer keeps them.
    live host and play exactly.
 3. The host comes back; once the balancer has seen it, a crowd of new players
    must play exactly, and the host must take its share.
-4. From one address, the cap of games holds across the whole cluster on each
-   port: as many games as a host allows from one address, spread over the
-   hosts; one more is refused; one ended makes room for one more.
+4. From one address, the caps hold across the whole cluster on each port: as
+   many games as a host allows from one address, spread over the hosts; one
+   more is refused; one ended makes room for one more. And one connection
+   more than a host allows from one address in 3 s is refused (port 4077).
 5. Figures: the balancer's memory for each connection, the time from a line
    typed to the end of its screen through the balancer and directly, and how
    long after the host died new players stopped going to it.
@@ -205,8 +206,9 @@ def balancer_config(directory):
 
 
 def shipped_settings():
-    """The configuration's check interval and per-address cap; fails where its
-    timeouts are shorter than a game, or its cap is not the hosts' own."""
+    """The configuration's check interval and its caps on one address (games
+    at once, connections in 3 s); fails where its timeouts are shorter than a
+    game, or its caps are not a host's own."""
     text = CONFIG.read_text()
     seconds = {"s": 1, "m": 60, "h": 3600}
     timeouts = re.findall(r"(?m)^\s*timeout (?:client|server|tunnel) (\d+)([smh])$", text)
@@ -214,12 +216,16 @@ def shipped_settings():
     game = re.search(r"(?m)/usr/bin/timeout (\d+)h ", (SOURCE / "packaging/dusk-lynx-play").read_text())
     if len(longest) != 3 or not game or min(longest) < int(game.group(1)) * 3600:
         fail(f"the balancer's client, server and tunnel timeouts ({longest} s) must outlast a game")
-    caps = {int(n) for n in re.findall(r"sc0_conn_cur gt (\d+)", text)}
-    hosts = {int(n) for n in re.findall(r"\bDUSK_MAX_PER_ADDRESS=(\d+)\b", (UNITS / "front.service.in").read_text())}
-    if len(caps) != 1 or caps != hosts:
-        fail(f"the balancer's caps from one address {caps} are not the hosts' own {hosts}")
+    front = (UNITS / "front.service.in").read_text()
+    caps = []
+    for counted, setting in (("conn_cur", "DUSK_MAX_PER_ADDRESS"), ("conn_rate", "DUSK_MAX_RATE")):
+        lines = re.findall(rf"(?m)^\s*tcp-request connection reject if {{ sc0_{counted} gt (\d+) }}$", text)
+        balancer, host = set(lines), set(re.findall(rf"\b{setting}=(\d+)\b", front))
+        if len(lines) != len(SERVICES) or len(balancer) != 1 or balancer != host:
+            fail(f"the balancer's {counted} caps on one address {balancer} are not a host's own {setting} {host}")
+        caps.append(int(balancer.pop()))
     inter = re.search(r"(?m)^\s*default-server .*\binter (\d+)s\b", text)
-    return int(inter.group(1)), caps.pop()
+    return int(inter.group(1)), *caps
 
 
 class Balancer:
@@ -255,6 +261,11 @@ class Balancer:
         """The players' connections now: (client address, client port) -> host."""
         pattern = re.compile(r" src=(\S+):(\d+) fe=\S+ be=\S+ srv=(\S+) ")
         return {(match[1], int(match[2])): match[3] for match in pattern.finditer(self.ask("show sess"))}
+
+    def held(self, frontend, address):
+        """The games that FRONTEND's table counts for ADDRESS now."""
+        listed = re.search(rf"key=::ffff:{re.escape(address)} .*\bconn_cur=(\d+)", self.ask(f"show table {frontend}"))
+        return int(listed[1]) if listed else None
 
     def stats(self):
         return [row.split(",") for row in self.ask("show stat").splitlines() if row.count(",") > 7]
@@ -456,7 +467,7 @@ async def probe(origin, address, port=RAW):
 
 # --- the story of the test -----------------------------------------------------------------
 
-async def scenario(network, balancer, crowd, directory, players, inter, cap):
+async def scenario(network, balancer, crowd, directory, players, inter, caps):
     failures, figures = [], {}
     origins = crowd.origins
     before = balancer.memory()
@@ -488,9 +499,12 @@ async def scenario(network, balancer, crowd, directory, players, inter, cap):
     probes = []
 
     async def probing(until):
-        prober = Network.client_addresses(CLIENTS - 1)[ADDRESSES - 1]
+        # From the last namespace's addresses in turn: one address would open
+        # more connections in 3 s than the balancer lets in.
+        probers = Network.client_addresses(CLIENTS - 1)
         while time.monotonic() < until:
             started = time.monotonic()
+            prober = probers[len(probes) % ADDRESSES]
             probes.append((started - killed_at, asyncio.create_task(probe(origins[-1], prober))))
             await asyncio.sleep(PROBE_EVERY)
 
@@ -522,8 +536,10 @@ async def scenario(network, balancer, crowd, directory, players, inter, cap):
     await asyncio.gather(*(player.arrived.wait() for player, _ in third))
     figures["back"] = balancer.served()[f"host{KILLED}"] - before_third[f"host{KILLED}"]
 
-    # 4. The cap from one address, on each port, across the cluster.
+    # 4. The caps on one address, on each port, across the cluster.
+    cap, rate = caps
     failures += await check_cap(balancer, origins[0], Network.client_addresses(0)[ADDRESSES - 1], cap)
+    failures += await check_rate(balancer, origins[2], Network.client_addresses(2)[ADDRESSES - 1], rate)
 
     try:
         async with asyncio.timeout(240):
@@ -562,8 +578,8 @@ async def check_cap(balancer, origin, address, cap):
         if extra:
             failures.append(f"port {port}: game {cap + 1} from one address was let in")
         held.pop()[1].close()
-        for _ in range(50):  # the balancer counts the ended game out
-            await asyncio.sleep(0.1)
+        for _ in range(50):  # the balancer counts the ended game out (slowly enough to stay below the rate cap)
+            await asyncio.sleep(0.5)
             reader, writer = await connect(origin, address, BALANCER, port)
             try:
                 again = await asyncio.wait_for(reader.read(1), 10)
@@ -599,6 +615,32 @@ async def screen_times(origin, crowd):
     for _, writer in games:
         writer.close()
     return [(statistics.median(measured), statistics.quantiles(measured, n=10)[-1]) for measured in times]
+
+
+async def check_rate(balancer, origin, address, rate):
+    """From one address, the connection after RATE in 3 s is closed at once
+    (the RATE before it close as soon as they connect, so that the cap of games
+    at once is not what refuses it). On port 4077, whose games end as soon as
+    the player leaves; port 4078's lines are the same (shipped_settings)."""
+    for _ in range(rate):
+        try:
+            _, writer = await connect(origin, address, BALANCER, RAW)
+            writer.close()
+        except OSError:
+            return [f"port {RAW}: a connection of the first {rate} from one address in 3 s was refused"]
+    for _ in range(20):
+        await asyncio.sleep(0.05)
+        if balancer.held("raw", address) == 0:
+            break
+    else:
+        return [f"port {RAW}: the {rate} closed connections from one address still counted as games"]
+    try:
+        reader, writer = await connect(origin, address, BALANCER, RAW)
+        extra = await asyncio.wait_for(reader.read(1), 10)
+        writer.close()
+    except (OSError, TimeoutError):
+        extra = b""
+    return [f"port {RAW}: connection {rate + 1} from one address in 3 s was let in"] if extra else []
 
 
 def judge(killed_at, on_killed, first, later, figures):
@@ -640,7 +682,7 @@ def main():
     skip_unless_launcher_runs()
     game = str(Path(args.game).resolve())
     story = Path(args.story).read_text().splitlines()
-    inter, cap = shipped_settings()
+    inter, cap, rate = shipped_settings()
 
     def stop(number, _):
         # An exception, so that everything the test made is removed on the way out.
@@ -664,7 +706,7 @@ def main():
         time.sleep(inter + 1)  # every host passes its first check
         crowd = Crowd(game, story, origins)
         killed_at, on_killed, first, second, third, failures, figures = asyncio.run(
-            scenario(network, balancer, crowd, directory, args.players, inter, cap))
+            scenario(network, balancer, crowd, directory, args.players, inter, (cap, rate)))
         failures += judge(killed_at, on_killed, first, second + third, figures)
     finally:
         network.remove()
@@ -699,7 +741,8 @@ def main():
     if failures:
         fail(f"{len(failures)} failures")
     print(f"PASS: {len(first)} players, then {len(second)} after host{KILLED} died and {len(third)} after it came "
-          f"back, every game exact; the cap of {cap} from one address held on each port; nothing left")
+          f"back, every game exact; the cap of {cap} games from one address held on each port, and of {rate} "
+          "connections in 3 s on port 4077; nothing left")
 
 
 if __name__ == "__main__":
