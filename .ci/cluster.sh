@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The cluster test (tests/cluster_test.py): three game hosts behind the shipped
 # HAProxy configuration, in network namespaces of their own, with 1,500
-# players, a host that dies and comes back, and the cap from one address. Runs
+# players, a host that dies and comes back, and the caps on one address. Runs
 # as root (it makes namespaces); installs HAProxy and what the hosts' services
 # run, builds the game, and removes every namespace of the run whatever
 # happens. Run from the repository's root.
