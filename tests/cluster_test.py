@@ -17,7 +17,7 @@ caps are raised out of the way (docs/network.md), and the balancer keeps them.
 1. N players (1,500) arrive at once, raw and telnet ones, from every client
    namespace; each plays its own game and must see exactly what it should,
    and the hosts must have taken the players evenly (within 10%).
-2. In the middle, one host is killed; in its place the same services start,
+2. In the middle, one host is killed; in its place the same launchers start,
    whose game cannot start (the host still accepts connections). Its players'
    connections must close within seconds; every other game goes on exact.
    From the kill on, a new player arrives every 50 ms: those that arrive more
@@ -27,8 +27,9 @@ caps are raised out of the way (docs/network.md), and the balancer keeps them.
    must play exactly, and the host must take its share.
 4. From one address, the caps hold across the whole cluster on each port: as
    many games as a host allows from one address, spread over the hosts; one
-   more is refused; one ended makes room for one more. And one connection
-   more than a host allows from one address in 3 s is refused (port 4077).
+   more is refused; one ended makes room for one more. And once more
+   connections than a host allows in 3 s have come from one address, the
+   next is refused (port 4077).
 5. Figures: the balancer's memory for each connection, the time from a line
    typed to the end of its screen through the balancer and directly, and how
    long after the host died new players stopped going to it.
@@ -486,11 +487,11 @@ async def scenario(network, balancer, crowd, directory, players, inter, caps):
     figures["memory"] = (balancer.memory() - before, balancer.most())
     figures["spread"] = balancer.served()
 
-    # 2. A host dies; in its place the services whose game cannot start. A new
+    # 2. A host dies; in its place the launchers whose game cannot start. A new
     # player arrives every 50 ms: those that come more than one check interval
     # later (and a second for the check itself) must reach a live host, as must
     # a crowd a second later still (the telnet port's check of the dead host
-    # takes a second more: the service's shell holds the connection open).
+    # takes a second more: telnetd's script waits a second after the game).
     await asyncio.sleep(2)
     on_killed = {local for local, host in balancer.sessions().items() if host == f"host{KILLED}"}
     killed_at = time.monotonic()
