@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package as docs/install.md says (the release preset, then cpack),
 # has lintian check it, checks what it holds, its manual page and its systemd
-# units (systemd-analyze verify and security), unpacks it into a scratch root
+# units (systemd-analyze verify and security) and its example HAProxy
+# configuration (haproxy -c), unpacks it into a scratch root
 # and plays a short scripted game with the installed binary; makes it again
 # from a Release build with the tests on (the release-tests preset) and checks
 # that it is the same; then tries `cmake --install` into a staging folder. Run
@@ -37,7 +38,8 @@ awk '{print $NF}' "$scratch/listing" >"$scratch/contents"
 for path in ./usr/games/dusk-lynx ./usr/share/man/man6/dusk-lynx.6.gz \
             ./usr/share/doc/dusk-lynx/README.md ./usr/share/doc/dusk-lynx/docs/network.md ./usr/share/doc/dusk-lynx/copyright \
             ./usr/share/doc/dusk-lynx/changelog.gz ./usr/share/lintian/overrides/dusk-lynx \
-            ./usr/share/dusk-lynx/sshd_config ./usr/libexec/dusk-lynx/ssh-shell; do
+            ./usr/share/dusk-lynx/sshd_config ./usr/libexec/dusk-lynx/ssh-shell \
+            ./usr/share/doc/dusk-lynx/examples/haproxy.cfg; do
   grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
 done
 grep -q '^-rwxr-xr-x .* ./usr/games/dusk-lynx$' "$scratch/listing" ||
@@ -166,6 +168,10 @@ if command -v haproxy >/dev/null; then
   DUSK_GAMES=/nowhere DUSK_MAX_GAMES=500 DUSK_MAX_PER_ADDRESS=16 DUSK_MAX_RATE=30 DUSK_IDLE=15m \
     haproxy -c -q -f "$scratch/front.cfg" || fail "HAProxy finds fault with front.cfg"
 fi
+
+# The balancer's example is a configuration that Debian's HAProxy accepts.
+haproxy -c -f "$root/usr/share/doc/dusk-lynx/examples/haproxy.cfg" >"$scratch/haproxy" 2>&1 ||
+  { cat "$scratch/haproxy"; fail "HAProxy does not accept the example configuration"; }
 
 # The installed game plays: title, introduction, main menu, statistics, quit.
 source .ci/short_game.sh

@@ -55,6 +55,10 @@ install(FILES "${PROJECT_SOURCE_DIR}/README.md"
 # point; the developers' documents (testing, performance) stay in the source.
 install(FILES "${PROJECT_SOURCE_DIR}/docs/install.md" "${PROJECT_SOURCE_DIR}/docs/network.md"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
+# HAProxy in front of several hosts (docs/network.md): an example for the
+# balancer's /etc/haproxy/haproxy.cfg, not a configuration of this package.
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/haproxy/haproxy.cfg"
+        DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 
 # The network service (see docs/network.md): for each of its two ports a
 # socket unit (installed disabled), the front it starts (HAProxy, one

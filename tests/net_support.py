@@ -2,7 +2,8 @@
 line, the console game's output for some keys, and the processes that a server
 leaves behind.
 
-Imported by tests/net_test.py, tests/telnet_test.py and bench/net_measure.py.
+Imported by tests/net_test.py, tests/telnet_test.py, tests/cluster_test.py and
+bench/net_measure.py.
 """
 
 import atexit
@@ -31,9 +32,9 @@ def fail(message):
     sys.exit(1)
 
 
-def launcher_command(template, game, port):
+def launcher_command(template, game, port, address="127.0.0.1"):
     """The launcher's ExecStart line, split as systemd splits it, running GAME,
-    listening on PORT of 127.0.0.1 in place of the Unix socket that the front
+    listening on PORT of ADDRESS in place of the Unix socket that the front
     reaches it on (with no delay on each connection, as the front gives), and
     saying when it listens. Each game runs as a user of its own: GAME, and the
     script that telnetd runs it with, are copied where any user may run them."""
@@ -58,7 +59,7 @@ def launcher_command(template, game, port):
     # The Unix socket's own options (its file's mode, its removal) go with it.
     options = [option for option in words[listening[0]].split(",")[1:]
                if not re.match(r"(mode|unlink-early|backlog)\b", option)]
-    words[listening[0]] = ",".join([f"TCP-LISTEN:{port}", "bind=127.0.0.1", "reuseaddr", "nodelay", "backlog=4096",
+    words[listening[0]] = ",".join([f"TCP-LISTEN:{port}", f"bind={address}", "reuseaddr", "nodelay", "backlog=4096",
                                     *options])
     return [words[0], "-d", "-d", *words[1:]]
 
@@ -131,17 +132,20 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def start_server(template, game, log):
-    """The launcher of TEMPLATE on a free port of 127.0.0.1: (process, port)."""
-    for _ in range(5):
-        port = free_port()
+def start_server(template, game, log, port=None, address="127.0.0.1", namespace=None):
+    """The launcher of TEMPLATE on a free port of 127.0.0.1, or on PORT of
+    ADDRESS inside the network namespace NAMESPACE if they are named: (process,
+    port). What it logs goes to the file LOG."""
+    inside = ["ip", "netns", "exec", namespace] if namespace else []
+    for _ in range(1 if port else 5):
+        chosen = port or free_port()
         log.seek(0)
         log.truncate()
-        server = subprocess.Popen(launcher_command(template, game, port),
+        server = subprocess.Popen([*inside, *launcher_command(template, game, chosen, address)],
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
         listening = lambda: server.poll() is not None or b"listening on" in Path(log.name).read_bytes()
         if wait_until(listening, 10) and server.poll() is None:
-            return server, port
+            return server, chosen
         server.kill()
         server.wait()
     fail("the launcher did not listen:\n" + Path(log.name).read_text())
