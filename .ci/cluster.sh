@@ -7,7 +7,7 @@
 # happens. Run from the repository's root.
 set -euo pipefail
 source .ci/install.sh
-install_missing haproxy iproute2 socat inetutils-telnetd util-linux python3
+install_missing haproxy iproute2 socat inetutils-telnetd busybox-static util-linux python3
 
 [[ $(id -u) == 0 ]] || { echo "cluster: the test makes network namespaces, which needs root" >&2; exit 1; }
 

@@ -73,7 +73,7 @@ up() {
   enabled_after=$(enabled_units "$root")
   [[ $enabled_before == "$enabled_after" ]] ||
     fail "installing the package enabled: $(comm -13 <(echo "$enabled_before") <(echo "$enabled_after") | tr '\n' ' ')"
-  in_root "$root" 'apt-get install -y -qq haproxy inetutils-telnetd openssh-server >/dev/null'
+  in_root "$root" 'apt-get install -y -qq haproxy inetutils-telnetd busybox-static openssh-server >/dev/null'
   systemctl --root="$root" mask haproxy.service ssh.service ssh.socket >/dev/null
   local units=() unit
   for unit in "$root"/usr/lib/systemd/system/dusk-lynx*.{socket,service}; do

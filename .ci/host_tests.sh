@@ -4,9 +4,9 @@
 # telnet players, each playing a game of its own that must be exact; the SSH
 # port's test with Debian's ssh (the story, 200 players, every way out); then
 # tests/host_test.py (a crowd arriving together, the caps and their line, the
-# idle limit, the isolation probe, a flood). The container is removed however
-# the tests end; the whole step is bounded in time. Run as root, from the
-# repository's root.
+# idle limit, the limit on a game's length, the isolation probe, a flood). The
+# container is removed however the tests end; the whole step is bounded in
+# time. Run as root, from the repository's root.
 set -euo pipefail
 
 game=build/release/dusk-lynx

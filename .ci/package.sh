@@ -85,7 +85,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # so that installing the game starts none (.ci/host.sh checks that on a new
 # Debian root).
 [[ $(field Recommends) =~ (^|, )socat(,|$) ]] || fail "Recommends: '$(field Recommends)' (no socat)"
-for tool in haproxy inetutils-telnetd openssh-server; do
+for tool in haproxy inetutils-telnetd busybox-static openssh-server; do
   [[ $(field Suggests) =~ (^|, )$tool(,|$) ]] || fail "Suggests: '$(field Suggests)' (no $tool)"
 done
 for tool in haproxy socat inetutils-telnetd openssh-server; do

@@ -17,8 +17,8 @@ units' sandbox.
 It measures:
 - the time for all the players, connecting at once, to reach the main menu
   (each presses Enter at the title and the introduction as they appear);
-- the memory of each player's processes (socat's fork, timeout and the game,
-  or timeout, telnetd and the game), proportional set size from
+- the memory of each player's processes (socat's fork and the game, or
+  telnetd, its script and the game), proportional set size from
   /proc/PID/smaps_rollup, while all sit at the main menu, and with --port
   each player's share of the fronts and launchers;
 - the CPU time of each player's arrival: what those processes have used
@@ -117,7 +117,7 @@ async def player(port, shown, at_menu, go, rounds, times, telnet, source=None):
 
 def costs(activator, telnet):
     """Proportional and resident set sizes in KiB, and CPU time used in ms, of
-    each player's processes beside the game (socat's fork, timeout, telnetd),
+    each player's processes beside the game (socat's fork, or telnetd and its script),
     of the game, and of the processes that serve all players (none here, or
     the fronts and launchers of an installed service)."""
 
@@ -168,7 +168,7 @@ def costs(activator, telnet):
         players = []
         for game in (p.name for p in Path("/proc").iterdir() if p.name.isdigit() and games_user(p.name)):
             chain = [game]
-            while name(parent(chain[-1])) in ("timeout", "telnetd", "dusk-lynx-termi"):
+            while name(parent(chain[-1])) in ("telnetd", "dusk-lynx-termi"):
                 chain.append(parent(chain[-1]))
             # On the raw port, socat's fork for this player, below the launcher.
             if name(parent(chain[-1])) == "socat" and name(parent(parent(chain[-1]))) == "socat":
@@ -213,7 +213,7 @@ async def crowd(port, shown, players, rounds, activator, telnet, spread=0):
     print(f"  {players} players connecting {f'over {spread} s' if spread else 'at once'}, all at the main menu after "
           f"{max(at_menu) - started:.2f} s (half of them after {statistics.median(at_menu) - started:.2f} s)")
     translators, games, shared = costs(activator, telnet)
-    for name, measured in (("timeout, telnetd and its script" if telnet else "socat's fork and timeout", translators),
+    for name, measured in (("telnetd and its script" if telnet else "socat's fork", translators),
                            ("the game", games)):
         print(f"  {name}, {len(measured)} players: {statistics.mean(m['Pss'] for m in measured):.0f} KiB "
               f"proportional each, {statistics.mean(m['Rss'] for m in measured):.0f} KiB resident, "

@@ -154,8 +154,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The network service runs behind HAProxy (the fronts) and socat (the
-# launchers), the telnet port behind inetutils' telnetd; setpriv and timeout,
-# which start each game, come with every Debian system. None of them is needed
+# launchers), the telnet port behind inetutils' telnetd and busybox's shell;
+# setpriv and perl, which start each game, come with every Debian system. None of them is needed
 # to play at the console. Installing the game must start no daemon, and each
 # of the others starts one of its own that the game never uses (Debian's
 # haproxy its haproxy.service; inetutils-telnetd pulls in an inetd and a system
@@ -165,7 +165,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # port's account with adduser.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "socat")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "haproxy, inetutils-telnetd, openssh-server")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "haproxy, inetutils-telnetd, busybox-static, openssh-server")
 # A package for another machine (the arm64 preset) is labelled with that
 # machine's architecture. dpkg-shlibdeps cannot read a foreign program, and
 # pointed at the cross compiler's libraries it names the cross packages, which

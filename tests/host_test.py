@@ -16,6 +16,9 @@ output. In turn:
 - the idle limit, lowered by a drop-in: a raw player who types nothing and a
   telnet client that never answers telnetd's options are both closed on, and
   their games end;
+- the limit on a game's length, lowered by a drop-in: a raw and a telnet
+  player who keep typing are closed on at the limit, not before, and their
+  games end;
 - isolation: a probe stands in for the game under the real launcher and
   sandbox, and reports its user, capabilities, system-call filter, where it
   can write, and whether it can see, signal or read another game or the
@@ -183,6 +186,53 @@ async def idle(limit):
             fail(f"port {port}: an idle client was closed on after {took:.1f} s, before the {limit} s limit")
 
 
+async def age(limit):
+    """A raw and a telnet player each type a line every half second until
+    they are closed on; returns how long each lasted and what each saw."""
+    keys = b"\r\n3\r\n"  # on through the title, then the statistics again and again
+
+    async def raw():
+        started = time.monotonic()
+        reader, writer = await asyncio.open_connection("127.0.0.1", RAW, local_addr=(address(6), 0))
+        seen = bytearray()
+
+        async def typing():
+            while True:
+                writer.write(keys)
+                await asyncio.sleep(0.5)
+
+        typist = asyncio.create_task(typing())
+        try:
+            while chunk := await asyncio.wait_for(reader.read(65536), limit + 20):
+                seen += chunk
+        except ConnectionResetError:
+            pass
+        typist.cancel()
+        writer.close()
+        return time.monotonic() - started, bytes(seen)
+
+    async def telnet():
+        started = time.monotonic()
+        client = TelnetClient()
+        await client.open(TELNET, address(6))
+        try:
+            while not client.seen.closed and time.monotonic() - started < limit + 20:
+                await client.type(keys)
+                await asyncio.sleep(0.5)
+        except ConnectionError:
+            pass
+        took = time.monotonic() - started
+        await client.finish(not client.seen.closed)
+        return took, bytes(client.seen.data)
+
+    for port, (took, seen) in zip((RAW, TELNET), await asyncio.gather(raw(), telnet())):
+        print(f"  port {port}: a player who kept typing closed on after {took:.1f} s")
+        if b"OPTIONS:" not in seen:
+            fail(f"port {port}: the player never reached the main menu: {seen[-200:]!r}")
+        if not limit <= took < limit + 10:
+            fail(f"port {port}: a player who kept typing was closed on after {took:.1f} s, not at the {limit} s limit")
+
+
 # --- isolation ---------------------------------------------------------------------------
 
 PROBE_SCRIPT = r"""#!/bin/sh
@@ -305,6 +355,14 @@ def main():
     no_game_left("the idle clients were closed on")
     for front in ("dusk-lynx.service", "dusk-lynx-telnet.service"):
         drop_in(front, [])
+
+    print("the limit on a game's length, lowered to 4 s:")
+    for launcher in ("dusk-lynx-games.service", "dusk-lynx-telnet-games.service"):
+        drop_in(launcher, ["[Service]", "Environment=DUSK_MAX_AGE=4"])
+    asyncio.run(age(4))
+    no_game_left("the players who kept typing were closed on")
+    for launcher in ("dusk-lynx-games.service", "dusk-lynx-telnet-games.service"):
+        drop_in(launcher, [])
 
     print("isolation:")
     isolation()

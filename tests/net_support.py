@@ -153,7 +153,7 @@ def start_server(template, game, log, port=None, address="127.0.0.1", namespace=
 
 def skip_unless_launcher_runs():
     """The launcher gives each game a user of its own, which only root can do."""
-    for tool in ("socat", "setpriv", "timeout"):
+    for tool in ("socat", "setpriv", "perl"):
         if not shutil.which(tool):
             print(f"SKIP: {tool} is not installed")
             sys.exit(77)

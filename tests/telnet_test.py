@@ -392,6 +392,9 @@ def main():
         if not shutil.which("telnetd", path=os.environ.get("PATH", "") + ":/usr/sbin"):
             print("SKIP: telnetd is not installed")
             sys.exit(77)
+        if not os.access("/bin/busybox", os.X_OK):
+            print("SKIP: busybox is not installed (the shell that waits with each telnet game)")
+            sys.exit(77)
         skip_unless_launcher_runs()
     with_program = shutil.which("telnet") is not None
     story = Path(args.story).read_text().splitlines()
