@@ -61,7 +61,7 @@ from pathlib import Path
 from net_support import (collect_orphans, console_transcript, fail, kill_children, live_children,
                          skip_unless_launcher_runs, start_server)
 from net_test import random_walk
-from telnet_test import KINDS, OPENING, Seen, TelnetClient, TelnetOptions, play, story_screens
+from telnet_test import KINDS, TelnetClient, play, story_screens
 
 DEADLINE = 420
 SOURCE = Path(__file__).resolve().parent.parent
@@ -351,28 +351,19 @@ class ClusterTelnet(TelnetClient):
     """The telnet test's client, connecting from a client namespace, and
     thinking after each line it types."""
 
+    RESET = b""  # a close like any other: what came before it is judged
+
     def __init__(self, player, pace):
         self.player, self.pace, self.rng = player, pace, random.Random(player.number)
 
-    async def open(self, port, _address):
+    async def connect(self, port, _address):
         """Connects from the player's own address, not the one play() names."""
-        self.reader, self.writer = await connect(self.player.origin, self.player.address, BALANCER, port)
-        self.player.local = self.writer.get_extra_info("sockname")[:2]
-        self.seen, self.options = Seen(), TelnetOptions()
-        self.writer.write(OPENING)
-        self.reading = asyncio.create_task(self.read())
+        reader, writer = await connect(self.player.origin, self.player.address, BALANCER, port)
+        self.player.local = writer.get_extra_info("sockname")[:2]
+        return reader, writer
 
-    async def read(self):
-        try:
-            while chunk := await self.reader.read(65536):
-                data, answer = self.options.feed(chunk)
-                if answer:
-                    self.writer.write(answer)
-                self.seen.add(data)
-        except ConnectionResetError:
-            pass  # a close like any other: what came before it is judged
+    def closed(self):
         self.player.closed_at = time.monotonic()
-        self.seen.close()
 
     async def type(self, keys):
         self.player.arrived.set()

@@ -19,6 +19,9 @@ output. In turn:
 - the limit on a game's length, lowered by a drop-in: a raw and a telnet
   player who keep typing are closed on at the limit, not before, and their
   games end;
+- a launcher restarted (as a drop-in or an upgrade has it): a player who
+  arrives the moment systemctl is done sees the title, on each port, each of
+  RESTARTS times;
 - isolation: a probe stands in for the game under the real launcher and
   sandbox, and reports its user, capabilities, system-call filter, where it
   can write, and whether it can see, signal or read another game or the
@@ -43,7 +46,10 @@ from telnet_test import OPENING, TelnetClient, play, story_screens
 
 HOST = ["bash", str(Path(__file__).resolve().parent.parent / ".ci" / "host.sh"), "run"]
 RAW, TELNET = 4077, 4078
+FRONTS = ("dusk-lynx.service", "dusk-lynx-telnet.service")
+LAUNCHERS = ("dusk-lynx-games.service", "dusk-lynx-telnet-games.service")
 ARRIVAL_LIMIT = 5.0
+RESTARTS = 4
 FLOOD = 10000
 DEADLINE = 600
 # Games run as users numbered from here (dusk-lynx-play).
@@ -72,10 +78,24 @@ def no_game_left(what):
 
 
 def drop_in(unit, lines):
-    """Sets (or, with no lines, removes) the test's drop-in for UNIT and restarts it."""
+    """Sets (or, with no lines, removes) the test's drop-in for UNIT and restarts it.
+    The test restarts units more often than systemd's start limit allows (5 in
+    10 s), so their start counts are reset first."""
     folder = f"/etc/systemd/system/{unit}.d"
     write = f"mkdir -p {folder} && printf '%s\\n' {' '.join(repr(line) for line in lines)} > {folder}/test.conf"
-    inside(f"{write if lines else f'rm -f {folder}/test.conf'} && systemctl daemon-reload && systemctl restart {unit}")
+    inside(f"{write if lines else f'rm -f {folder}/test.conf'} && systemctl daemon-reload && systemctl reset-failed"
+           f" && systemctl restart {unit}")
+
+
+def lowered(units, setting, check, after):
+    """Runs the coroutine CHECK with SETTING (an Environment= line's) set by a
+    drop-in on each of UNITS, then takes the drop-ins away."""
+    for unit in units:
+        drop_in(unit, ["[Service]", f"Environment={setting}"])
+    asyncio.run(check)
+    no_game_left(after)
+    for unit in units:
+        drop_in(unit, [])
 
 
 def address(player):
@@ -233,6 +253,37 @@ async def age(limit):
             fail(f"port {port}: a player who kept typing was closed on after {took:.1f} s, not at the {limit} s limit")
 
 
+async def first_screen(port, title):
+    """What a player arriving on PORT sees of the title (its first bytes)."""
+    if port == TELNET:
+        client = TelnetClient()
+        await client.open(TELNET, address(11))
+        try:
+            await client.seen.at_least(len(title))
+        except asyncio.TimeoutError:
+            pass
+        await client.leave()
+        await client.finish(False)
+        return bytes(client.seen.data[:len(title)])
+    reader, writer = await asyncio.open_connection("127.0.0.1", RAW, local_addr=(address(11), 0))
+    try:
+        return await asyncio.wait_for(reader.readexactly(len(title)), 10)
+    except (asyncio.IncompleteReadError, asyncio.TimeoutError, ConnectionResetError) as error:
+        return getattr(error, "partial", b"")
+    finally:
+        writer.close()
+
+
+def restarts(title):
+    for _ in range(RESTARTS):
+        for launcher, port in zip(LAUNCHERS, (RAW, TELNET)):
+            inside(f"systemctl reset-failed && systemctl restart {launcher}")
+            seen = asyncio.run(first_screen(port, title))
+            if seen != title:
+                fail(f"port {port}: a player arriving as its launcher restarted saw {seen!r}, not the title")
+    print(f"  {RESTARTS} restarts of each launcher: the player arriving right after each saw the title")
+
+
 # --- isolation ---------------------------------------------------------------------------
 
 PROBE_SCRIPT = r"""#!/bin/sh
@@ -343,26 +394,15 @@ def main():
     no_game_left("the telnet players left")
 
     print("the caps, lowered to 3 games and 1 an address:")
-    for front in ("dusk-lynx.service", "dusk-lynx-telnet.service"):
-        drop_in(front, ["[Service]", "Environment=DUSK_MAX_GAMES=3 DUSK_MAX_PER_ADDRESS=1"])
-    asyncio.run(caps())
-    no_game_left("the players past the caps left")
-
+    lowered(FRONTS, "DUSK_MAX_GAMES=3 DUSK_MAX_PER_ADDRESS=1", caps(), "the players past the caps left")
     print("the idle limit, lowered to 3 s:")
-    for front in ("dusk-lynx.service", "dusk-lynx-telnet.service"):
-        drop_in(front, ["[Service]", "Environment=DUSK_IDLE=3s"])
-    asyncio.run(idle(3))
-    no_game_left("the idle clients were closed on")
-    for front in ("dusk-lynx.service", "dusk-lynx-telnet.service"):
-        drop_in(front, [])
-
+    lowered(FRONTS, "DUSK_IDLE=3s", idle(3), "the idle clients were closed on")
     print("the limit on a game's length, lowered to 4 s:")
-    for launcher in ("dusk-lynx-games.service", "dusk-lynx-telnet-games.service"):
-        drop_in(launcher, ["[Service]", "Environment=DUSK_MAX_AGE=4"])
-    asyncio.run(age(4))
-    no_game_left("the players who kept typing were closed on")
-    for launcher in ("dusk-lynx-games.service", "dusk-lynx-telnet-games.service"):
-        drop_in(launcher, [])
+    lowered(LAUNCHERS, "DUSK_MAX_AGE=4", age(4), "the players who kept typing were closed on")
+
+    print("a launcher restarted:")
+    restarts(menu[:16])
+    no_game_left("the players who arrived as the launchers restarted")
 
     print("isolation:")
     isolation()

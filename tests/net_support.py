@@ -115,6 +115,18 @@ def kill_children():
             os.kill(int(pid), signal.SIGKILL)
 
 
+def conclude(failures, left, passed, shown=8):
+    """Ends a test: fails, showing the first SHOWN of FAILURES, where there are
+    any or processes (LEFT) outlived the players and the server; else passes."""
+    if left:
+        failures.append(f"{len(left)} processes were left after the players and the server: {left}")
+    for problem in failures[:shown]:
+        print(problem)
+    if failures:
+        fail(f"{len(failures)} failures")
+    print(f"PASS: {passed}")
+
+
 def wait_until(check, seconds):
     deadline = time.monotonic() + seconds
     while not check():

@@ -26,7 +26,6 @@ import asyncio
 import random
 import signal
 import socket
-import sys
 import tempfile
 import time
 from pathlib import Path

@@ -56,7 +56,7 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
-from net_support import (children_of, collect_orphans, fail, free_port, kill_children, live_children, reap_children,
+from net_support import (children_of, collect_orphans, conclude, fail, free_port, kill_children, live_children, reap_children,
                          wait_until)
 from telnet_test import Seen, mismatch, story_screens
 
@@ -587,14 +587,8 @@ def main():
         left = live_children()
         kill_children()
     signal.alarm(0)
-    if left:
-        failures.append(f"{len(left)} processes were left after the players and the server: {left}")
-    for problem in failures[:8]:
-        print(problem)
-    if failures:
-        fail(f"{len(failures)} failures")
-    print(f"PASS: {args.players} SSH players at once, each with what it should see; every way out refused"
-          f"{'' if server else ' (tried from outside only)'}; no process left")
+    conclude(failures, left, f"{args.players} SSH players at once, each with what it should see; every way out "
+             f"refused{'' if server else ' (tried from outside only)'}; no process left")
 
 
 def run_players(client, story, screens, players):

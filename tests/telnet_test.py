@@ -56,7 +56,7 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
-from net_support import (children_of, collect_orphans, console_transcript, fail, kill_children, live_children,
+from net_support import (children_of, collect_orphans, conclude, console_transcript, fail, kill_children, live_children,
                          skip_unless_launcher_runs, start_server, wait_until)
 
 DEADLINE = 240
@@ -221,12 +221,18 @@ class Seen:
 class TelnetClient:
     """A telnet client written here: a TCP connection with TelnetOptions."""
 
+    # What a reset adds to what the player saw, to be judged with it.
+    RESET = b"[the connection was reset]"
+
     async def open(self, port, address):
-        self.reader, self.writer = await asyncio.open_connection("127.0.0.1", port, local_addr=(address, 0))
+        self.reader, self.writer = await self.connect(port, address)
         self.writer.get_extra_info("socket").setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.seen, self.options = Seen(), TelnetOptions()
         self.writer.write(OPENING)
         self.reading = asyncio.create_task(self.read())
+
+    async def connect(self, port, address):
+        return await asyncio.open_connection("127.0.0.1", port, local_addr=(address, 0))
 
     async def read(self):
         try:
@@ -236,8 +242,12 @@ class TelnetClient:
                     self.writer.write(answer)
                 self.seen.add(data)
         except ConnectionResetError:
-            self.seen.add(b"[the connection was reset]")
+            self.seen.add(self.RESET)
+        self.closed()
         self.seen.close()
+
+    def closed(self):
+        """Called as the connection ends, before the player is told."""
 
     async def type(self, keys):
         self.writer.write(keys)
@@ -423,15 +433,9 @@ def main():
                 left = live_children()
                 kill_children()
     signal.alarm(0)
-    if left:
-        failures.append(f"{len(left)} processes were left after the players and the server: {left}")
-    for problem in failures[:5]:
-        print(problem)
-    if failures:
-        fail(f"{len(failures)} failures")
-    print(f"PASS: {args.players} telnet players at once, each with what it should see, played in {played:.1f} s"
-          f"{'' if with_program else ' (the telnet program is not installed and was not tried)'}"
-          f"{'' if args.connect else '; no process left'}")
+    conclude(failures, left, f"{args.players} telnet players at once, each with what it should see, played in "
+             f"{played:.1f} s{'' if with_program else ' (the telnet program is not installed and was not tried)'}"
+             f"{'' if args.connect else '; no process left'}")
 
 
 if __name__ == "__main__":
