@@ -19,7 +19,7 @@ output. In turn:
 - the limit on a game's length, lowered by a drop-in: a raw and a telnet
   player who keep typing are closed on at the limit, not before, and their
   games end;
-- a launcher restarted (as a drop-in or an upgrade has it): a player who
+- a launcher restarted (as after a drop-in): a player who
   arrives the moment systemctl is done sees the title, on each port, each of
   RESTARTS times;
 - isolation: a probe stands in for the game under the real launcher and
@@ -225,8 +225,8 @@ async def age(limit):
         try:
             while chunk := await asyncio.wait_for(reader.read(65536), limit + 20):
                 seen += chunk
-        except ConnectionResetError:
-            pass
+        except (ConnectionResetError, asyncio.TimeoutError):
+            pass  # a reset is a close too; a port never closed on fails below, on the time
         typist.cancel()
         writer.close()
         return time.monotonic() - started, bytes(seen)
