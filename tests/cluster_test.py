@@ -323,7 +323,7 @@ async def play_raw(player, lines, expected, pace):
             while chunk := await reader.read(65536):
                 received.extend(chunk)
                 player.arrived.set()
-        except ConnectionResetError:
+        except ConnectionError:  # a reset, or one after the host's end (a broken pipe)
             pass
         player.closed_at = time.monotonic()
 

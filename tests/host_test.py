@@ -155,7 +155,7 @@ async def turned_away(port, source):
         while chunk := await asyncio.wait_for(reader.read(4096), 10):
             data += chunk
         ended = "closed"
-    except ConnectionResetError:
+    except ConnectionError:
         ended = "reset"
     except asyncio.TimeoutError:
         ended = "still open after 10 s"
@@ -195,7 +195,7 @@ async def idle(limit):
         try:
             while await asyncio.wait_for(reader.read(4096), limit + 20):
                 pass
-        except ConnectionResetError:
+        except ConnectionError:
             pass
         writer.close()
         return time.monotonic() - started
@@ -225,7 +225,7 @@ async def age(limit):
         try:
             while chunk := await asyncio.wait_for(reader.read(65536), limit + 20):
                 seen += chunk
-        except (ConnectionResetError, asyncio.TimeoutError):
+        except (ConnectionError, asyncio.TimeoutError):
             pass  # a reset is a close too; a port never closed on fails below, on the time
         typist.cancel()
         writer.close()
@@ -268,7 +268,7 @@ async def first_screen(port, title):
     reader, writer = await asyncio.open_connection("127.0.0.1", RAW, local_addr=(address(11), 0))
     try:
         return await asyncio.wait_for(reader.readexactly(len(title)), 10)
-    except (asyncio.IncompleteReadError, asyncio.TimeoutError, ConnectionResetError) as error:
+    except (asyncio.IncompleteReadError, asyncio.TimeoutError, ConnectionError) as error:
         return getattr(error, "partial", b"")
     finally:
         writer.close()

@@ -84,7 +84,7 @@ async def play(port, lines, crlf, ends_itself, seed):
         try:
             while chunk := await reader.read(65536):
                 received.extend(chunk)
-        except ConnectionResetError:
+        except ConnectionError:
             # A reset may have cost the player the end of the game.
             received.extend(b"\n[the connection was reset]")
 

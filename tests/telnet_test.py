@@ -221,7 +221,8 @@ class Seen:
 class TelnetClient:
     """A telnet client written here: a TCP connection with TelnetOptions."""
 
-    # What a reset adds to what the player saw, to be judged with it.
+    # What a reset adds to what the player saw, to be judged with it. A reset
+    # after the peer's end comes as a broken pipe, and ends the reading alike.
     RESET = b"[the connection was reset]"
 
     async def open(self, port, address):
@@ -241,7 +242,7 @@ class TelnetClient:
                 if answer:
                     self.writer.write(answer)
                 self.seen.add(data)
-        except ConnectionResetError:
+        except ConnectionError:
             self.seen.add(self.RESET)
         self.closed()
         self.seen.close()
