@@ -128,16 +128,20 @@ class Network:
         return [line.split()[0] for line in listed if line.split() and line.split()[0].startswith(self.prefix + "-")]
 
     def kill_inside(self, name):
-        """Ends every process in the namespace (all of them started by this test)."""
+        """Ends every process in the namespace (all of them started by this test),
+        as a host that dies ends them: all at once. Each is stopped before any is
+        killed, so that none sees another end: a telnet game's shell would write
+        "Killed" to its player when the game went first."""
         for _ in range(20):
-            pids = ip("netns", "pids", name, check=False).stdout.split()
+            pids = [int(pid) for pid in ip("netns", "pids", name, check=False).stdout.split()]
             if not pids:
                 return
-            for pid in pids:
-                try:
-                    os.kill(int(pid), signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+            for sent in (signal.SIGSTOP, signal.SIGKILL):
+                for pid in pids:
+                    try:
+                        os.kill(pid, sent)
+                    except ProcessLookupError:
+                        pass
             time.sleep(0.05)
 
     def remove(self):
